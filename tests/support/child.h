@@ -1,0 +1,88 @@
+// Runs a program as a child process the way a host does: writes its standard
+// input, reads its standard output line by line as it comes, and collects
+// its standard error and exit status.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+struct Line {
+  std::string text;     // without its line feed
+  double seconds = 0;   // since the child started
+};
+
+struct ChildOptions {
+  std::vector<std::string> argv;               // argv[0] is the program's path
+  std::map<std::string, std::string> env;      // set on top of the test's environment
+  std::vector<std::string> unsetEnv;           // removed from it
+  std::string cwd;                             // empty: the test's
+};
+
+class Child {
+ public:
+  explicit Child(const ChildOptions& options);
+  ~Child();  // kills the child if it still runs
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  void write(const std::string& bytes);  // to its standard input; ignores a closed pipe
+  void closeStdin();
+
+  // Waits until a line satisfies `match` (returns its index) or the timeout
+  // passes or output ends (returns -1). Looks at lines from `from` on.
+  int waitForLine(const std::function<bool(const Line&)>& match, double timeoutSeconds,
+                  size_t from = 0);
+  // Waits for the exit; returns false on timeout (the child is then killed).
+  bool wait(double timeoutSeconds);
+
+  std::vector<Line> lines();  // a snapshot of standard output so far
+  std::string stderrText();
+  int exitStatus() const { return exitStatus_; }      // -1 until it exited normally
+  int termSignal() const { return termSignal_; }      // 0 unless killed by a signal
+  double elapsed() const;                             // seconds since start
+  double exitedAt() const { return exitedAt_; }
+  int pid() const { return pid_; }
+
+ private:
+  void readStdout();
+  void readStderr();
+
+  int pid_ = -1;
+  int stdinFd_ = -1, stdoutFd_ = -1, stderrFd_ = -1;
+  std::chrono::steady_clock::time_point started_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Line> lines_;
+  std::string partial_;
+  std::string stderr_;
+  bool stdoutClosed_ = false;
+  std::thread stdoutThread_, stderrThread_;
+  bool reaped_ = false;
+  int exitStatus_ = -1, termSignal_ = 0;
+  double exitedAt_ = 0;
+};
+
+struct RunResult {
+  std::vector<std::string> lines;
+  std::string stderrText;
+  int status = -1;
+  int termSignal = 0;
+  bool timedOut = false;
+  double seconds = 0;
+};
+
+// Runs to completion with `input` on standard input (then closed).
+RunResult run(const ChildOptions& options, const std::string& input = "", double timeoutSeconds = 60);
+
+// True when `line` is exactly one JSON object and nothing else.
+bool isJsonObjectLine(const std::string& line);
+
+}  // namespace testing_support
