@@ -2,8 +2,8 @@
 // text handling.
 #pragma once
 
+#include <cstdio>
 #include <string>
-#include <string_view>
 
 namespace platform {
 
@@ -23,11 +23,15 @@ struct FileURL {
 // A file URL for any path, without testing, expanding or normalising it.
 FileURL fileURLWithPath(const std::string& path);
 
-// Decodes `bytes` as UTF-8, replacing every invalid sequence by U+FFFD.
-std::string decodeUTF8Lossy(std::string_view bytes);
+// The next code point of UTF-8 text from `stream`, or EOF at its end or on a
+// read error. Each maximal ill-formed subsequence reads as one U+FFFD, and a
+// byte that cannot continue a sequence is left in the stream for the next
+// call. The stream is read without taking its lock: one thread owns it.
+long readUTF8CodePoint(std::FILE* stream);
 
-// Removes from both ends of valid UTF-8 `text` every tab and every Unicode
-// space separator (general category Zs). Line breaks are kept.
-std::string trimWhitespaces(std::string_view text);
+// True for the characters of Foundation's `whitespaces` set: the tab and
+// every Unicode space separator (general category Zs). Line breaks are not
+// in it.
+bool inWhitespaces(char32_t c);
 
 }  // namespace platform
