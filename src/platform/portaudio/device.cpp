@@ -1,0 +1,61 @@
+#include "platform/portaudio/device.h"
+
+#include <alsa/asoundlib.h>
+
+#include <cctype>
+#include <optional>
+
+namespace platform::portaudio {
+namespace {
+
+// ALSA reports every probe of a missing card on standard error by itself;
+// the tool keeps standard error empty.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// Runs on PortAudio's thread only, so a plain flag serves.
+bool initialized = false;
+
+std::string sentence(std::string text) {
+  if (text.empty()) return "The audio system failed.";
+  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  if (text.back() != '.') text += '.';
+  return text;
+}
+
+std::optional<Error> initialize() {
+  if (initialized) return std::nullopt;
+  snd_lib_error_set_handler(quietAlsa);
+  const PaError error = Pa_Initialize();
+  if (error != paNoError) return Error{describe(error)};
+  initialized = true;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string describe(PaError error) {
+  if (error == paUnanticipatedHostError) {
+    const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+    if (host != nullptr && host->errorText != nullptr && host->errorText[0] != '\0')
+      return sentence(host->errorText);
+  }
+  const char* text = Pa_GetErrorText(error);
+  return sentence(text != nullptr ? text : "");
+}
+
+std::variant<InputDevice, Error> findDefaultInput() {
+  if (auto error = initialize()) return *error;
+  const PaDeviceIndex index = Pa_GetDefaultInputDevice();
+  const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
+  if (info == nullptr || info->maxInputChannels < 1)
+    return Error{"No audio input device was found."};
+  InputDevice device;
+  device.index = index;
+  // Mono: the recognizer and the level meter use one channel, and ALSA's
+  // plug layer (or the sound server behind it) mixes a stereo microphone down
+  // better than dropping its second channel would.
+  device.format = AudioFormat{info->defaultSampleRate, 1, true};
+  return device;
+}
+
+}  // namespace platform::portaudio
