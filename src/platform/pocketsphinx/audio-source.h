@@ -1,0 +1,58 @@
+// Where a recognition task's audio comes from: the buffers appended to a
+// live request, or the blocks of a file. Either way the decoder thread pulls
+// 16 kHz, 16-bit mono samples from it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/pocketsphinx/audio-handoff.h"
+#include "platform/pocketsphinx/resampler.h"
+#include "platform/pocketsphinx/sound-file.h"
+
+namespace platform::pocketsphinx {
+
+// Used by the decoder thread only.
+class AudioSource {
+ public:
+  virtual ~AudioSource() = default;
+  // Replaces the content of `out` with the next samples, waiting for them as
+  // long as it takes. False at the end of the audio, when `failure()` tells
+  // whether it ended on an error.
+  virtual bool next(std::vector<int16_t>& out) = 0;
+  virtual std::optional<Error> failure() const = 0;
+};
+
+// The buffers of a live request, until its end of audio.
+class LiveSource final : public AudioSource {
+ public:
+  explicit LiveSource(std::shared_ptr<AudioHandoff> handoff) : handoff_(std::move(handoff)) {}
+  bool next(std::vector<int16_t>& out) override;
+  std::optional<Error> failure() const override { return std::nullopt; }
+
+ private:
+  std::shared_ptr<AudioHandoff> handoff_;
+  std::vector<AudioChunk> chunks_;
+  Resampler resampler_;
+  bool flushed_ = false;
+};
+
+// An open sound file, read block by block.
+class FileSource final : public AudioSource {
+ public:
+  explicit FileSource(std::unique_ptr<SoundFile> file) : file_(std::move(file)) {}
+  bool next(std::vector<int16_t>& out) override;
+  std::optional<Error> failure() const override { return failure_; }
+
+ private:
+  std::unique_ptr<SoundFile> file_;
+  std::vector<float> block_;
+  Resampler resampler_;
+  std::optional<Error> failure_;
+  bool flushed_ = false;
+};
+
+}  // namespace platform::pocketsphinx

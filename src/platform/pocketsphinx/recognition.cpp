@@ -1,0 +1,92 @@
+#include "platform/pocketsphinx/recognition.h"
+
+#include <pocketsphinx.h>
+
+#include <algorithm>
+
+namespace platform::pocketsphinx {
+namespace {
+
+// Speech without a pause is cut after this much audio so that one utterance
+// cannot hold the decoder's memory and end-of-audio latency without bound.
+constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * kDecoderRate);
+// The slice handed to the decoder per call; its speech/silence state is read
+// after each one.
+constexpr size_t kSliceSamples = 2048;
+
+const Error kDecoderFailure{"The speech recognizer failed while decoding the audio."};
+
+std::string hypothesis(ps_decoder_t* decoder) {
+  const char* text = ps_get_hyp(decoder, nullptr);
+  return text != nullptr ? text : "";
+}
+
+class Segmenter {
+ public:
+  Segmenter(ps_decoder_t* decoder, Transcript& transcript)
+      : decoder_(decoder), transcript_(transcript) {}
+
+  bool start() { return ps_start_utt(decoder_) >= 0; }
+
+  // Decodes `samples`, ending and restarting the utterance on silence.
+  bool feed(const std::vector<int16_t>& samples) {
+    for (size_t at = 0; at < samples.size(); at += kSliceSamples) {
+      const size_t count = std::min(kSliceSamples, samples.size() - at);
+      if (ps_process_raw(decoder_, samples.data() + at, count, FALSE, FALSE) < 0) return false;
+      inUtterance_ += count;
+      const bool inSpeech = ps_get_in_speech(decoder_) != 0;
+      if (inSpeech) speechSeen_ = true;
+      if (speechSeen_ && (!inSpeech || inUtterance_ >= kMaxUtteranceSamples)) {
+        if (!finish() || !start()) return false;
+      }
+    }
+    return true;
+  }
+
+  // The hypothesis of the utterance in progress into the transcript.
+  void refresh() {
+    if (speechSeen_) transcript_.setHypothesis(hypothesis(decoder_));
+  }
+
+  // Ends the utterance in progress, committing its text when it held speech.
+  bool finish() {
+    const bool ended = ps_end_utt(decoder_) >= 0;
+    if (ended && speechSeen_) transcript_.commit(hypothesis(decoder_));
+    speechSeen_ = false;
+    inUtterance_ = 0;
+    return ended;
+  }
+
+ private:
+  ps_decoder_t* decoder_;
+  Transcript& transcript_;
+  bool speechSeen_ = false;  // the decoder reported speech in this utterance
+  size_t inUtterance_ = 0;   // samples fed since the utterance started
+};
+
+}  // namespace
+
+std::optional<Error> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& transcript,
+                               const PartialText& partial) {
+  Segmenter segmenter(decoder, transcript);
+  if (!segmenter.start()) return kDecoderFailure;
+  std::vector<int16_t> samples;
+  std::string reported;
+  while (source.next(samples)) {
+    if (!segmenter.feed(samples)) {
+      segmenter.finish();
+      return kDecoderFailure;
+    }
+    segmenter.refresh();
+    if (partial && transcript.text() != reported) {
+      reported = transcript.text();
+      partial(reported);
+    }
+  }
+  const bool ended = segmenter.finish();
+  if (auto failure = source.failure()) return failure;
+  if (!ended) return kDecoderFailure;
+  return std::nullopt;
+}
+
+}  // namespace platform::pocketsphinx

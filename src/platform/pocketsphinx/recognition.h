@@ -1,0 +1,31 @@
+// One recognition on one decoder: feeds the audio, cuts it into segments on
+// the decoder's own speech/silence detection, and keeps the transcript.
+//
+// A segment ends once the decoder reports silence after speech (or after a
+// long stretch without a pause), its final text is committed and a new
+// utterance starts, so the decoder's search state never grows with the
+// length of a dictation.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/pocketsphinx/audio-source.h"
+#include "platform/pocketsphinx/transcript.h"
+
+struct ps_decoder_s;
+
+namespace platform::pocketsphinx {
+
+// Called with the whole formatted text each time it changes mid-audio.
+using PartialText = std::function<void(const std::string& text)>;
+
+// Runs on the task's worker thread, the decoder's only user meanwhile.
+// Returns an error when the audio or the decoder failed; otherwise the
+// transcript holds the final text.
+std::optional<Error> recognize(ps_decoder_s* decoder, AudioSource& source, Transcript& transcript,
+                               const PartialText& partial);
+
+}  // namespace platform::pocketsphinx

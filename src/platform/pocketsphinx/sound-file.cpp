@@ -1,0 +1,100 @@
+#include "platform/pocketsphinx/sound-file.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace platform::pocketsphinx {
+namespace {
+
+std::string lastPathComponent(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const size_t slash = trimmed.rfind('/');
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+Error openFailure(const std::string& name, int error) {
+  const std::string file = "The file \u201c" + name + "\u201d couldn\u2019t be opened";
+  if (error == ENOENT || error == ENOTDIR) return {file + " because there is no such file."};
+  if (error == EACCES || error == EPERM)
+    return {file + " because you don\u2019t have permission to view it."};
+  if (error == EISDIR) return {file + " because it is a folder, not an audio file."};
+  return {file + ": " + std::generic_category().message(error) + "."};
+}
+
+Error formatFailure(const std::string& name, const char* reason) {
+  std::string text = reason != nullptr ? reason : "unknown error";
+  while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+  return {"The file \u201c" + name + "\u201d couldn\u2019t be read as audio: " + text + "."};
+}
+
+// Opens without blocking (a FIFO with no writer would hang open(2)), then
+// turns blocking back on so that reads wait for a writer's data as usual.
+int openForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optional<Error>& error) {
+  const std::string name = lastPathComponent(path);
+  const int fd = openForReading(path);
+  if (fd < 0) {
+    error = openFailure(name, errno);
+    return nullptr;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    error = openFailure(name, EISDIR);
+    return nullptr;
+  }
+  SF_INFO format{};
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+  if (file == nullptr) {
+    // sf_open_fd closes the descriptor itself when it fails.
+    error = formatFailure(name, sf_strerror(nullptr));
+    return nullptr;
+  }
+  if (format.channels < 1 || format.samplerate < 1) {
+    sf_close(file);
+    error = formatFailure(name, "the file declares no channel or no sample rate");
+    return nullptr;
+  }
+  return std::unique_ptr<SoundFile>(new SoundFile(file, name, format.samplerate, format.channels));
+}
+
+SoundFile::SoundFile(SNDFILE* file, std::string name, double rate, int channels)
+    : file_(file), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
+
+SoundFile::~SoundFile() { sf_close(file_); }
+
+bool SoundFile::read(size_t frames, std::vector<float>& out) {
+  out.clear();
+  interleaved_.resize(frames * static_cast<size_t>(channels_));
+  const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
+  if (got <= 0) {
+    if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
+    return false;
+  }
+  out.resize(static_cast<size_t>(got));
+  const float scale = 1.0f / static_cast<float>(channels_);
+  for (size_t frame = 0; frame < out.size(); ++frame) {
+    const float* first = interleaved_.data() + frame * static_cast<size_t>(channels_);
+    float sum = 0;
+    for (int channel = 0; channel < channels_; ++channel) sum += first[channel];
+    out[frame] = channels_ == 1 ? sum : sum * scale;
+  }
+  return true;
+}
+
+}  // namespace platform::pocketsphinx

@@ -1,0 +1,48 @@
+// Streaming reads of an audio file through libsndfile (WAV, FLAC,
+// Ogg/Vorbis, Opus, MP3 and the rest it knows), one block at a time so that
+// memory stays bounded however long the file is.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+struct sf_private_tag;
+
+namespace platform::pocketsphinx {
+
+class SoundFile {
+ public:
+  // Opens `path` for reading. Never blocks on a FIFO without a writer, and
+  // refuses folders. The error describes the failure in one sentence that
+  // names the file.
+  static std::unique_ptr<SoundFile> open(const std::string& path, std::optional<Error>& error);
+  ~SoundFile();
+  SoundFile(const SoundFile&) = delete;
+  SoundFile& operator=(const SoundFile&) = delete;
+
+  double sampleRate() const { return sampleRate_; }
+
+  // Reads up to `frames` frames and mixes them down to one channel (the mean
+  // of all channels, so speech on either side of a stereo file is kept) into
+  // `out`. Returns false at the end of the file or on a read error (see
+  // `readError`).
+  bool read(size_t frames, std::vector<float>& out);
+  // Set once a read has failed: the reason, naming the file.
+  const std::optional<Error>& readError() const { return readError_; }
+
+ private:
+  SoundFile(sf_private_tag* file, std::string name, double rate, int channels);
+
+  sf_private_tag* file_;
+  std::string name_;  // the file's last path component, for messages
+  double sampleRate_;
+  int channels_;
+  std::vector<float> interleaved_;
+  std::optional<Error> readError_;
+};
+
+}  // namespace platform::pocketsphinx
