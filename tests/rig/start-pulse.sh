@@ -49,11 +49,36 @@ pulseaudio --daemonize=yes --system=false -n --file="$rig_dir/server.pa" \
 
 # The daemon's parent returns once the server runs; wait for the socket to
 # answer all the same, since a client started right after must find it.
+export PULSE_SERVER="unix:$rig_dir/native"
+answered=no
 for _ in $(seq 1 100); do
-  if PULSE_SERVER="unix:$rig_dir/native" pactl info >/dev/null 2>&1; then
+  if pactl info >/dev/null 2>&1; then
+    answered=yes
+    break
+  fi
+  sleep 0.1
+done
+if [ "$answered" != yes ]; then
+  echo "start-pulse.sh: the server did not answer; see $rig_dir/pulse.log" >&2
+  exit 1
+fi
+
+# An idle null sink renders in blocks of up to two seconds, so a recorder
+# that connects waits that long for its first audio and then lags behind
+# what is played. A silent player with a short latency keeps the blocks
+# short for as long as the rig runs. Its output goes to the log: the test
+# runner waits for every holder of this script's output to let go.
+setsid pacat --playback --raw --latency-msec=20 --device=rig_speaker /dev/zero \
+  </dev/null >>"$rig_dir/pulse.log" 2>&1 &
+echo $! >"$rig_dir/keeper.pid"
+for _ in $(seq 1 50); do
+  if [ -n "$(pactl list short sink-inputs 2>/dev/null)" ]; then
+    # The block the sink was rendering when the player joined still runs
+    # its course: let it end before a test records.
+    sleep 2.2
     exit 0
   fi
   sleep 0.1
 done
-echo "start-pulse.sh: the server did not answer; see $rig_dir/pulse.log" >&2
+echo "start-pulse.sh: the silent player did not connect; see $rig_dir/pulse.log" >&2
 exit 1

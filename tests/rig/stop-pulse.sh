@@ -5,6 +5,13 @@
 set -uo pipefail
 
 rig_dir=${1:?usage: stop-pulse.sh RIG_DIR}
+
+# The silent player first: it would only complain once the server is gone.
+if [ -f "$rig_dir/keeper.pid" ]; then
+  kill -TERM "$(cat "$rig_dir/keeper.pid")" 2>/dev/null
+  rm -f "$rig_dir/keeper.pid"
+fi
+
 pid_file=$rig_dir/runtime/pid
 [ -f "$pid_file" ] || exit 0
 pid=$(cat "$pid_file")

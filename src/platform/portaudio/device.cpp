@@ -12,6 +12,8 @@ namespace {
 // the tool keeps standard error empty.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+const char* const kNoDevice = "No audio input device was found.";
+
 // Runs on PortAudio's thread only, so a plain flag serves.
 bool initialized = false;
 
@@ -22,9 +24,21 @@ std::string sentence(std::string text) {
   return text;
 }
 
+// PortAudio's ALSA layer asserts, and so aborts the process, when ALSA's
+// configuration defines neither a "default" nor a "dmix" device (an empty
+// or broken configuration). Without a "default" device there is no default
+// input either, so the answer is the same without asking PortAudio.
+bool alsaHasDefaultDevice() {
+  if (snd_config_update() < 0 || snd_config == nullptr) return false;
+  snd_config_t* node = nullptr;
+  return snd_config_search(snd_config, "pcm.default", &node) == 0 ||
+         snd_config_search(snd_config, "pcm.dmix", &node) == 0;
+}
+
 std::optional<Error> initialize() {
   if (initialized) return std::nullopt;
   snd_lib_error_set_handler(quietAlsa);
+  if (!alsaHasDefaultDevice()) return Error{kNoDevice};
   const PaError error = Pa_Initialize();
   if (error != paNoError) return Error{describe(error)};
   initialized = true;
@@ -48,7 +62,7 @@ std::variant<InputDevice, Error> findDefaultInput() {
   const PaDeviceIndex index = Pa_GetDefaultInputDevice();
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
   if (info == nullptr || info->maxInputChannels < 1)
-    return Error{"No audio input device was found."};
+    return Error{kNoDevice};
   InputDevice device;
   device.index = index;
   // Mono: the recognizer and the level meter use one channel, and ALSA's
