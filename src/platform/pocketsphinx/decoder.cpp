@@ -4,6 +4,7 @@
 #include <sphinxbase/err.h>
 
 #include <thread>
+#include <vector>
 
 namespace platform::pocketsphinx {
 namespace {
@@ -41,36 +42,24 @@ Decoder loadDecoder(const ModelFiles& files) {
   return decoder;
 }
 
-DecoderPool::DecoderPool(ModelFiles files) : files_(std::move(files)) {
+DecoderLoader::DecoderLoader(ModelFiles files) : files_(std::move(files)) {
   std::promise<Decoder> loaded;
   preload_ = loaded.get_future();
   // Detached: the thread owns only the promise and a copy of the paths, so
-  // it may outlive the pool (the process can exit while it still reads).
+  // it may outlive the loader (the process can exit while it still reads).
   std::thread([loaded = std::move(loaded), files = files_]() mutable {
     loaded.set_value(loadDecoder(files));
   }).detach();
 }
 
-Decoder DecoderPool::acquire() {
+Decoder DecoderLoader::take() {
   std::future<Decoder> preload;
   {
     std::lock_guard lock(mutex_);
-    if (preload_.valid()) {
-      preload = std::move(preload_);
-    } else if (!idle_.empty()) {
-      Decoder decoder = std::move(idle_.back());
-      idle_.pop_back();
-      return decoder;
-    }
+    preload = std::move(preload_);
   }
   if (preload.valid()) return preload.get();
   return loadDecoder(files_);
-}
-
-void DecoderPool::release(Decoder decoder) {
-  if (!decoder) return;
-  std::lock_guard lock(mutex_);
-  idle_.push_back(std::move(decoder));
 }
 
 }  // namespace platform::pocketsphinx

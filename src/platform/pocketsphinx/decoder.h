@@ -2,14 +2,17 @@
 //
 // Reading a model takes about a second, longer than the tool needs from
 // launch to its first event, so the first decoder starts loading on a thread
-// of its own as soon as the pool exists; a recognition task picks it up on
+// of its own as soon as the loader exists; a recognition task picks it up on
 // its own worker thread and only waits for what is left of the load.
+//
+// Every task gets a decoder nobody has used: a decoder adapts to what it
+// hears (cepstral mean, noise floor) and no public call resets all of it, so
+// reusing one would make a task's result depend on the tasks before it.
 #pragma once
 
 #include <future>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "platform/pocketsphinx/model.h"
 
@@ -30,25 +33,22 @@ void silenceEngineLog();
 // Blocks for the whole load: never call it on the main queue.
 Decoder loadDecoder(const ModelFiles& files);
 
-class DecoderPool {
+class DecoderLoader {
  public:
   // Starts loading the first decoder in the background.
-  explicit DecoderPool(ModelFiles files);
-  DecoderPool(const DecoderPool&) = delete;
-  DecoderPool& operator=(const DecoderPool&) = delete;
+  explicit DecoderLoader(ModelFiles files);
+  DecoderLoader(const DecoderLoader&) = delete;
+  DecoderLoader& operator=(const DecoderLoader&) = delete;
 
-  // Worker threads only: a decoder of its own for the caller, waiting for the
-  // background load or loading one more when another task holds the first.
-  // Null when the model cannot be loaded.
-  Decoder acquire();
-  // Any thread: keeps `decoder` for the next task.
-  void release(Decoder decoder);
+  // Worker threads only: a fresh decoder for the caller, the one loading in
+  // the background for the first caller, a new load for later ones. Null
+  // when the model cannot be loaded.
+  Decoder take();
 
  private:
   const ModelFiles files_;
-  std::mutex mutex_;  // guards the two members below
+  std::mutex mutex_;              // guards preload_
   std::future<Decoder> preload_;  // invalid once taken
-  std::vector<Decoder> idle_;
 };
 
 }  // namespace platform::pocketsphinx

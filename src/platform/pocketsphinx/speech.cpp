@@ -38,21 +38,21 @@ void deliverError(const std::shared_ptr<TaskContext>& task, std::string descript
 
 class Recognizer final : public SpeechRecognizer {
  public:
-  Recognizer(ModelFiles files, std::shared_ptr<DecoderPool> pool)
-      : files_(std::move(files)), pool_(std::move(pool)) {}
+  Recognizer(ModelFiles files, std::shared_ptr<DecoderLoader> loader)
+      : files_(std::move(files)), loader_(std::move(loader)) {}
 
-  bool isAvailable() override { return pool_ != nullptr && modelFilesReadable(files_); }
+  bool isAvailable() override { return loader_ != nullptr && modelFilesReadable(files_); }
 
   void recognitionTask(std::shared_ptr<RecognitionRequest> request, ResultHandler handler) override;
 
  private:
   // Worker thread: the whole of one task.
-  static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderPool> pool,
+  static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                   std::unique_ptr<AudioSource> source);
   static std::unique_ptr<AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
 
   const ModelFiles files_;
-  const std::shared_ptr<DecoderPool> pool_;  // null: the model looked unusable
+  const std::shared_ptr<DecoderLoader> loader_;  // null: the model looked unusable
 };
 
 void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
@@ -72,9 +72,9 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   task->options = state->options();
   task->format = {task->options.addsPunctuation, files_.folder.rfind("en", 0) == 0,
                   task->options.contextualStrings};
-  globalAsync([task, pool = pool_] {
+  globalAsync([task, loader = loader_] {
     std::unique_ptr<AudioSource> source = openSource(task);
-    if (source) run(task, pool, std::move(source));
+    if (source) run(task, loader, std::move(source));
   });
 }
 
@@ -93,9 +93,9 @@ std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskCo
   return std::make_unique<FileSource>(std::move(sound));
 }
 
-void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderPool> pool,
+void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                      std::unique_ptr<AudioSource> source) {
-  Decoder decoder = pool->acquire();
+  Decoder decoder = loader->take();
   if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
   Transcript transcript(task->format);
   PartialText partial;
@@ -103,7 +103,6 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderP
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
   }
   std::optional<Error> error = recognize(decoder.get(), *source, transcript, partial);
-  pool->release(std::move(decoder));
   if (error) return deliver(task, std::nullopt, error);
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
 }
@@ -124,8 +123,8 @@ class Service final : public SpeechService {
 
  private:
   const std::string root_;
-  std::mutex mutex_;  // guards pools_
-  std::map<std::string, std::shared_ptr<DecoderPool>> pools_;  // by folder
+  std::mutex mutex_;  // guards loaders_
+  std::map<std::string, std::shared_ptr<DecoderLoader>> loaders_;  // by folder
 };
 
 std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
@@ -134,11 +133,11 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
   ModelFiles files = modelFiles(root_, *folder);
   if (!modelFilesReadable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
   std::lock_guard lock(mutex_);
-  std::shared_ptr<DecoderPool>& pool = pools_[*folder];
+  std::shared_ptr<DecoderLoader>& loader = loaders_[*folder];
   // The first recognizer for a folder starts reading its model right away,
   // overlapping start-up, permissions and audio set-up.
-  if (!pool) pool = std::make_shared<DecoderPool>(files);
-  return std::make_shared<Recognizer>(std::move(files), pool);
+  if (!loader) loader = std::make_shared<DecoderLoader>(files);
+  return std::make_shared<Recognizer>(std::move(files), loader);
 }
 
 }  // namespace

@@ -1,0 +1,315 @@
+// The PocketSphinx speech service in process: recognizer look-up, file and
+// live tasks on the real model, their deliveries and their failures.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "backends/pocketsphinx/deliveries.h"
+#include "platform/pocketsphinx/pocketsphinx-speech.h"
+#include "platform/pocketsphinx/sound-file.h"
+#include "realstack/file/wer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Locale;
+using speech_test::Deliveries;
+using speech_test::Delivery;
+
+// One service for the suite, as in the tool: its model loads once.
+platform::SpeechService& service() {
+  static auto* speech = platform::makePocketSphinxSpeech(ZENTROVA_MODEL_ROOT).release();
+  return *speech;
+}
+
+std::shared_ptr<platform::SpeechRecognizer> english() {
+  auto recognizer = service().recognizer(Locale{"en-US"});
+  if (!recognizer) ADD_FAILURE() << "no en-US recognizer under " << ZENTROVA_MODEL_ROOT;
+  return recognizer;
+}
+
+std::string librivox(const std::string& name) { return std::string(wer::kLibrivoxDir) + "/" + name + ".wav"; }
+
+const std::string kShort = "sense_and_sensibility_01_austen_64kb-0880";
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/speech-test-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Partial results (optional) with the text growing, then exactly one final.
+void expectPartialsThenFinal(const std::vector<Delivery>& deliveries) {
+  ASSERT_FALSE(deliveries.empty());
+  for (size_t i = 0; i < deliveries.size(); ++i) {
+    const Delivery& delivery = deliveries[i];
+    EXPECT_TRUE(delivery.onMainQueue) << "delivery " << i;
+    EXPECT_FALSE(delivery.error) << delivery.error->localizedDescription;
+    ASSERT_TRUE(delivery.result) << "delivery " << i;
+    EXPECT_EQ(delivery.result->isFinal, i + 1 == deliveries.size()) << "delivery " << i;
+    if (i > 0 && !delivery.result->isFinal) {
+      EXPECT_NE(delivery.result->formattedString, deliveries[i - 1].result->formattedString);
+    }
+  }
+}
+
+std::vector<Delivery> transcribe(const std::string& path,
+                                 const std::function<void(platform::RecognitionRequest&)>& setUp = {}) {
+  Deliveries deliveries;
+  auto request = service().urlRequest(platform::fileURLWithPath(path));
+  if (setUp) setUp(*request);
+  english()->recognitionTask(request, deliveries.handler());
+  return deliveries.waitForEnd();
+}
+
+std::string finalText(const std::vector<Delivery>& deliveries) {
+  if (deliveries.empty() || !deliveries.back().result) return "";
+  return deliveries.back().result->formattedString;
+}
+
+TEST(RecognizerLookup, LocalesMapToModelFoldersInsideTheRoot) {
+  const struct {
+    const char* identifier;
+    bool found;
+  } cases[] = {
+      {"en-US", true}, {"en_US", true}, {"en-us", true}, {"EN_us", true},
+      {"de-DE", false}, {"", false}, {".", false}, {"..", false}, {"/x", false},
+      {"en-us/..", false}, {"../model/en-us", false}, {"en us", false}, {"en-US.UTF-8", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(service().recognizer(Locale{c.identifier}) != nullptr, c.found) << '"' << c.identifier << '"';
+  }
+  EXPECT_TRUE(english()->isAvailable());
+}
+
+TEST(RecognizerLookup, FolderWithoutItsFilesIsUnavailableAndFailsTasks) {
+  TempDir root;
+  fs::create_directories(root / "xx-yy/xx-yy");
+  std::ofstream(root / "xx-yy/xx-yy.lm.bin") << "not a model";
+  auto local = platform::makePocketSphinxSpeech(root / "");
+  auto recognizer = local->recognizer(Locale{"xx_YY"});
+  ASSERT_NE(recognizer, nullptr);
+  EXPECT_FALSE(recognizer->isAvailable());
+  Deliveries deliveries;
+  recognizer->recognitionTask(local->urlRequest(platform::fileURLWithPath(librivox(kShort))),
+                              deliveries.handler());
+  const auto all = deliveries.waitForEnd();
+  ASSERT_EQ(all.size(), 1u);
+  ASSERT_TRUE(all[0].error);
+  EXPECT_FALSE(all[0].result);
+  EXPECT_NE(all[0].error->localizedDescription.find("xx-yy"), std::string::npos);
+}
+
+TEST(Authorization, IsGrantedAtOnce) {
+  long status = -1;
+  service().requestAuthorization([&status](long value) { status = value; });
+  EXPECT_EQ(status, 3);
+}
+
+TEST(FileTask, ReadSpeechGivesPartialsThenOneFinalWithinTheErrorBound) {
+  wer::Tally tally;
+  for (const auto& [name, reference] : wer::librivoxTranscripts()) {
+    const auto deliveries = transcribe(librivox(name));
+    expectPartialsThenFinal(deliveries);
+    EXPECT_GE(deliveries.size(), 2u) << name << ": no partial result";
+    tally.add(reference, finalText(deliveries));
+    std::cout << name << ": " << finalText(deliveries) << "\n";
+  }
+  EXPECT_EQ(tally.words, 71u);
+  std::cout << "word error rate " << tally.rate() << "\n";
+  EXPECT_LE(tally.rate(), 0.40);
+}
+
+TEST(FileTask, OptionsShapeTheText) {
+  const auto plain = finalText(transcribe(librivox(kShort), [](platform::RecognitionRequest& request) {
+    request.setShouldReportPartialResults(false);
+  }));
+  ASSERT_FALSE(plain.empty());
+  EXPECT_TRUE(std::islower(static_cast<unsigned char>(plain[0]))) << plain;
+  EXPECT_NE(plain.back(), '.');
+
+  const auto deliveries = transcribe(librivox(kShort), [](platform::RecognitionRequest& request) {
+    request.setShouldReportPartialResults(false);
+    request.setAddsPunctuation(true);
+    request.setContextualStrings({"YOUNG", "two words", "", "Zentrova"});
+  });
+  ASSERT_EQ(deliveries.size(), 1u) << "partial results were turned off";
+  const std::string text = finalText(deliveries);
+  EXPECT_TRUE(std::isupper(static_cast<unsigned char>(text[0]))) << text;
+  EXPECT_EQ(text.back(), '.') << text;
+  EXPECT_NE(text.find("YOUNG"), std::string::npos) << text;
+  EXPECT_EQ(wer::words(text), wer::words(plain)) << "formatting changed the words";
+}
+
+TEST(FileTask, OtherFormatsAndRatesAreConverted) {
+  TempDir dir;
+  // The longest clip, so that one misheard word does not decide the bound;
+  // PocketSphinx itself gets 8 of its 19 words wrong in the original.
+  const std::string name = "sense_and_sensibility_01_austen_64kb-0920";
+  const std::string source = librivox(name);
+  const auto reference = wer::librivoxTranscripts().at(name);
+  const struct {
+    const char* name;
+    const char* soxOptions;
+    double bound;
+  } cases[] = {
+      {"clip.flac", "", 0.5},
+      {"clip.ogg", "-C 6", 0.5},
+      {"clip.mp3", "-C 64", 0.5},
+      {"stereo44k.wav", "-r 44100 -c 2", 0.5},
+      {"float48k.wav", "-r 48000 -e floating-point -b 32", 0.5},
+      // Half the model's bandwidth is missing: only roughly right.
+      {"narrow8k.wav", "-r 8000", 0.8},
+  };
+  for (const auto& c : cases) {
+    const std::string converted = dir / c.name;
+    const std::string command = "sox " + source + " " + c.soxOptions + " " + converted + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const auto deliveries = transcribe(converted);
+    expectPartialsThenFinal(deliveries);
+    wer::Tally tally;
+    tally.add(reference, finalText(deliveries));
+    EXPECT_LE(tally.rate(), c.bound) << c.name << ": " << finalText(deliveries);
+  }
+}
+
+TEST(FileTask, UnreadableInputsGiveOneErrorNamingTheFile) {
+  TempDir dir;
+  std::ofstream(dir / "empty.wav");
+  std::ofstream(dir / "notes.txt") << "This is not audio at all, just a line of text.\n";
+  {
+    std::ifstream whole(librivox(kShort), std::ios::binary);
+    std::string head(30, '\0');
+    whole.read(head.data(), head.size());
+    std::ofstream(dir / "truncated.wav", std::ios::binary) << head;
+  }
+  fs::create_directory(dir / "folder.wav");
+  ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    std::string name;
+  } cases[] = {
+      {dir / "missing.wav", "missing.wav"}, {dir / "empty.wav", "empty.wav"},
+      {dir / "notes.txt", "notes.txt"},     {dir / "truncated.wav", "truncated.wav"},
+      {dir / "folder.wav", "folder.wav"},   {dir / "pipe.wav", "pipe.wav"},
+      {"/dev/zero", "zero"},
+  };
+  for (const auto& c : cases) {
+    Deliveries deliveries;
+    english()->recognitionTask(service().urlRequest(platform::fileURLWithPath(c.path)),
+                               deliveries.handler());
+    const auto all = deliveries.waitForEnd(20);
+    ASSERT_EQ(all.size(), 1u) << c.path << ": no single delivery";
+    EXPECT_TRUE(all[0].onMainQueue);
+    EXPECT_FALSE(all[0].result) << c.path;
+    ASSERT_TRUE(all[0].error) << c.path;
+    const std::string& description = all[0].error->localizedDescription;
+    EXPECT_NE(description.find("\u201c" + c.name + "\u201d"), std::string::npos) << description;
+    EXPECT_EQ(description.back(), '.') << description;
+    std::cout << c.name << ": " << description << "\n";
+  }
+}
+
+// The short recording as 16 kHz float samples.
+std::vector<float> shortRecording() {
+  std::optional<platform::Error> error;
+  auto file = platform::pocketsphinx::SoundFile::open(librivox(kShort), error);
+  std::vector<float> all, block;
+  while (file && file->read(4096, block)) all.insert(all.end(), block.begin(), block.end());
+  return all;
+}
+
+// Appends `samples` as 1024-frame buffers of `channels` channels, channel 0
+// carrying the audio and the others loud junk that must not be heard.
+void append(platform::AudioBufferRecognitionRequest& request, const std::vector<float>& samples,
+            uint32_t channels, const std::function<void()>& betweenBuffers = {}) {
+  std::vector<float> junk(1024, 0.9f);
+  for (size_t at = 0; at < samples.size(); at += 1024) {
+    const auto frames = static_cast<uint32_t>(std::min<size_t>(1024, samples.size() - at));
+    std::vector<const float*> pointers(channels, junk.data());
+    pointers[0] = samples.data() + at;
+    request.appendAudioPCMBuffer({{16000, channels, true}, frames, pointers.data()});
+    if (betweenBuffers) betweenBuffers();
+  }
+}
+
+TEST(LiveTask, BuffersAppendedBeforeTheTaskAreRecognised) {
+  const auto samples = shortRecording();
+  ASSERT_GT(samples.size(), 16000u);
+  auto request = service().audioBufferRequest();
+  request->setShouldReportPartialResults(true);
+  // Buffers with nothing to hear come first: they must be ignored, not fatal.
+  request->appendAudioPCMBuffer({{16000, 1, false}, 512, nullptr});
+  request->appendAudioPCMBuffer({{16000, 1, true}, 0, nullptr});
+  append(*request, samples, 2);
+  Deliveries deliveries;
+  english()->recognitionTask(request, deliveries.handler());
+  platform::mainAsync([request] { request->endAudio(); });
+  const auto all = deliveries.waitForEnd();
+  expectPartialsThenFinal(all);
+  wer::Tally tally;
+  tally.add(wer::librivoxTranscripts().at(kShort), finalText(all));
+  EXPECT_LE(tally.rate(), 0.4) << finalText(all);
+}
+
+TEST(LiveTask, FinalResultFollowsEndOfAudioQuicklyAtRealTimePace) {
+  auto samples = shortRecording();
+  samples.resize(samples.size() + 16000, 0.0f);  // the speaker has finished
+  auto request = service().audioBufferRequest();
+  Deliveries deliveries;
+  english()->recognitionTask(request, deliveries.handler());
+  auto next = std::chrono::steady_clock::now();
+  append(*request, samples, 1, [&next] {
+    next += std::chrono::microseconds(1024 * 1000000 / 16000);
+    std::this_thread::sleep_until(next);
+  });
+  const auto ended = std::chrono::steady_clock::now();
+  platform::mainAsync([request] { request->endAudio(); });
+  const auto all = deliveries.waitForEnd();
+  const double latency = std::chrono::duration<double>(std::chrono::steady_clock::now() - ended).count();
+  expectPartialsThenFinal(all);
+  EXPECT_FALSE(finalText(all).empty());
+  std::cout << "end of audio to final result: " << latency * 1000 << " ms\n";
+  // About a quarter of a second when the machine is idle; the bound leaves
+  // room for a loaded test machine yet fails a decoder that falls behind.
+  EXPECT_LT(latency, 1.0);
+}
+
+class ForeignRequest : public platform::RecognitionRequest {
+ public:
+  void setShouldReportPartialResults(bool) override {}
+  void setRequiresOnDeviceRecognition(bool) override {}
+  void setContextualStrings(const std::vector<std::string>&) override {}
+  void setAddsPunctuation(bool) override {}
+};
+
+TEST(Task, RequestsThatCannotBeServedGiveOneError) {
+  auto used = service().urlRequest(platform::fileURLWithPath(librivox(kShort)));
+  Deliveries first;
+  english()->recognitionTask(used, first.handler());
+  const std::vector<std::shared_ptr<platform::RecognitionRequest>> requests = {
+      used, std::make_shared<ForeignRequest>()};
+  for (const auto& request : requests) {
+    Deliveries deliveries;
+    english()->recognitionTask(request, deliveries.handler());
+    const auto all = deliveries.waitForEnd();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].error);
+  }
+  expectPartialsThenFinal(first.waitForEnd());
+}
+
+}  // namespace
