@@ -58,6 +58,11 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
     error = openFailure(name, EISDIR);
     return nullptr;
   }
+  if (S_ISREG(info.st_mode) && info.st_size == 0) {
+    ::close(fd);
+    error = formatFailure(name, "the file is empty");
+    return nullptr;
+  }
   SF_INFO format{};
   SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
   if (file == nullptr) {
