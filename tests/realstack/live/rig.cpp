@@ -15,8 +15,10 @@ const std::string kLibrivox = LIBRIVOX_DIR;
 std::vector<std::string> splitWords(const std::string& text) {
   std::vector<std::string> words;
   std::string word;
+  // Spoken and written forms of the same word count as one.
+  auto canonical = [](std::string w) { return w == "mr" ? std::string("mister") : w; };
   auto flush = [&] {
-    if (!word.empty()) words.push_back(word);
+    if (!word.empty()) words.push_back(canonical(word));
     word.clear();
   };
   for (char c : text) {
@@ -87,7 +89,9 @@ void suspendMicrophone(bool suspended) {
 
 const Recording& speech() {
   static const Recording recording = [] {
-    const std::string first = "sense_and_sensibility_01_austen_64kb-0880";
+    // The model hears these two well enough that a word error rate far
+    // above its usual one points at the capture, not at the recognizer.
+    const std::string first = "sense_and_sensibility_01_austen_64kb-0870";
     const std::string second = "sense_and_sensibility_01_austen_64kb-0930";
     Recording made;
     made.path = "live-speech.wav";
@@ -100,7 +104,7 @@ const Recording& speech() {
     made.words = transcript(first);
     const auto more = transcript(second);
     made.words.insert(made.words.end(), more.begin(), more.end());
-    made.seconds = 0.3 + 2.99 + 3.29 + 0.7;
+    made.seconds = 0.3 + 7.10 + 3.29 + 0.7;
     return made;
   }();
   return recording;

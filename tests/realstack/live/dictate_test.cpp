@@ -1,0 +1,212 @@
+// The production executable in live mode, as a host runs it, against the
+// rig's virtual microphone playing read speech: the event stream, the level
+// meter, the transcript, and the bounded drain after the host ends the
+// dictation, whichever way it does so.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "rig.h"
+#include "support/child.h"
+
+namespace {
+
+using testing_support::Child;
+using testing_support::Line;
+using nlohmann::json;
+
+constexpr double kDrainSeconds = 4.0;
+constexpr double kDrainMargin = 0.5;   // scheduling and pipe delays
+constexpr double kReadySeconds = 20;   // the model loads before the ready event
+
+std::optional<json> event(const Line& line) {
+  auto parsed = json::parse(line.text, nullptr, false);
+  if (!parsed.is_object()) return std::nullopt;
+  return parsed;
+}
+
+bool isKind(const Line& line, const char* kind) {
+  auto parsed = event(line);
+  return parsed && parsed->value("t", "") == kind;
+}
+
+std::function<bool(const Line&)> kindAfter(const char* kind, double seconds) {
+  return [kind, seconds](const Line& line) { return line.seconds > seconds && isKind(line, kind); };
+}
+
+testing_support::ChildOptions dictation(std::map<std::string, std::string> env) {
+  testing_support::ChildOptions options;
+  options.argv = {DICTATE_PATH, "en-US"};
+  options.env = std::move(env);
+  return options;
+}
+
+// The loudest level reported in [from, to) seconds since the start.
+double loudestLevel(const std::vector<Line>& lines, double from, double to) {
+  double loudest = 0;
+  for (const auto& line : lines) {
+    if (line.seconds < from || line.seconds >= to || !isKind(line, "level")) continue;
+    loudest = std::max(loudest, event(line)->at("v").get<double>());
+  }
+  return loudest;
+}
+
+// Checks that hold for every run: one JSON object per line, levels within
+// [0, 1], nothing on standard error.
+void expectWellFormed(Child& child) {
+  for (const auto& line : child.lines()) {
+    EXPECT_TRUE(testing_support::isJsonObjectLine(line.text)) << line.text;
+    if (!isKind(line, "level")) continue;
+    const json v = event(line)->at("v");
+    ASSERT_TRUE(v.is_number()) << line.text;
+    EXPECT_GE(v.get<double>(), 0.0) << line.text;
+    EXPECT_LE(v.get<double>(), 1.0) << line.text;
+  }
+  EXPECT_EQ(child.stderrText(), "");
+}
+
+// How the host ends the dictation, and what the microphone does before.
+enum class Ending { stopLine, closedInput, stalledThenStopLine, stalledThenClosedInput };
+
+struct EndingCase {
+  const char* name;
+  Ending ending;
+};
+
+class DictationTest : public ::testing::TestWithParam<EndingCase> {
+ protected:
+  void SetUp() override {
+    if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
+  }
+  void TearDown() override {
+    if (!live_rig::serverEnvironment().empty()) live_rig::suspendMicrophone(false);
+  }
+};
+
+TEST_P(DictationTest, SpeechBecomesPartialsAndAFinalWithinTheDrain) {
+  const auto& speech = live_rig::speech();
+  const Ending ending = GetParam().ending;
+  Child child(dictation(live_rig::serverEnvironment()));
+  const int ready = child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds);
+  ASSERT_GE(ready, 0) << "no ready event; stderr: " << child.stderrText();
+  const double readyAt = child.lines()[ready].seconds;
+
+  // A second of the idle microphone, then the recording.
+  ASSERT_GE(child.waitForLine(kindAfter("level", readyAt + 1.0), 5), 0) << "no level events";
+  const double speechFrom = child.elapsed();
+  live_rig::Playback playback(speech.path);
+  ASSERT_TRUE(playback.finish(speech.seconds + 5));
+  const double speechTo = child.elapsed();
+  // What was played has been captured once a level event follows it.
+  ASSERT_GE(child.waitForLine(kindAfter("level", speechTo + 0.3), 5), 0);
+
+  if (ending == Ending::stalledThenStopLine || ending == Ending::stalledThenClosedInput) {
+    live_rig::suspendMicrophone(true);
+    const double stalledAt = child.elapsed();
+    // A stalled device delivers no buffers, hence no levels.
+    EXPECT_LT(child.waitForLine(kindAfter("level", stalledAt + 0.3), 1.0), 0);
+  }
+  const double stopAt = child.elapsed();
+  if (ending == Ending::stopLine || ending == Ending::stalledThenStopLine)
+    child.write("stop\n");
+  else
+    child.closeStdin();
+
+  const int final = child.waitForLine(kindAfter("final", 0), kDrainSeconds + kDrainMargin + 2);
+  ASSERT_TRUE(child.wait(5)) << "the tool did not exit";
+  EXPECT_EQ(child.exitStatus(), 0);
+  ASSERT_GE(final, 0) << "no final event";
+  const auto lines = child.lines();
+  EXPECT_LE(lines[final].seconds - stopAt, kDrainSeconds + kDrainMargin);
+  EXPECT_EQ(final + 1, static_cast<int>(lines.size())) << "lines after the final event";
+
+  const std::string text = event(lines[final])->at("text").get<std::string>();
+  const double wer = live_rig::wordErrorRate(speech.words, text);
+  EXPECT_LE(wer, 0.45) << "final: " << text;
+
+  const auto partials = std::count_if(lines.begin(), lines.end(),
+                                      [](const Line& l) { return isKind(l, "partial"); });
+  EXPECT_GT(partials, 0);
+  for (int i = 0; i < ready; ++i) EXPECT_TRUE(isKind(lines[i], "level")) << lines[i].text;
+
+  const double silence = loudestLevel(lines, readyAt, speechFrom);
+  const double voice = loudestLevel(lines, speechFrom, speechTo);
+  EXPECT_LT(silence, 0.05);
+  EXPECT_GT(voice, 0.3);
+  expectWellFormed(child);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, DictationTest,
+    ::testing::Values(EndingCase{"stop_line", Ending::stopLine},
+                      EndingCase{"closed_input", Ending::closedInput},
+                      EndingCase{"stalled_microphone_then_stop_line", Ending::stalledThenStopLine},
+                      EndingCase{"stalled_microphone_then_closed_input",
+                                 Ending::stalledThenClosedInput}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Where no microphone can be opened: one error event, status 5, in bounded
+// time, and no ready event.
+struct MissingCase {
+  const char* name;
+  const char* variable;  // set for the tool, or null
+  const char* value;
+  bool freezeServer;
+  double withinSeconds;  // the model's load plus the audio system's bound
+};
+
+pid_t rigServerPid() {
+  std::ifstream in(std::string(RIG_DIR) + "/runtime/pid");
+  pid_t pid = 0;
+  in >> pid;
+  return pid;
+}
+
+class MissingMicrophoneTest : public ::testing::TestWithParam<MissingCase> {};
+
+TEST_P(MissingMicrophoneTest, OneErrorEventAndStatusFive) {
+  const MissingCase& c = GetParam();
+  auto env = live_rig::serverEnvironment();
+  const pid_t server = c.freezeServer ? rigServerPid() : 0;
+  if (c.freezeServer && server <= 0) GTEST_SKIP() << "the PulseAudio rig is not running";
+  if (c.variable != nullptr) env[c.variable] = c.value;
+  if (server > 0) kill(server, SIGSTOP);
+  Child child(dictation(env));
+  const bool exited = child.wait(c.withinSeconds);
+  if (server > 0) kill(server, SIGCONT);
+  ASSERT_TRUE(exited) << "still running after " << c.withinSeconds << " s";
+  EXPECT_EQ(child.exitStatus(), 5);
+  const auto lines = child.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  const auto error = event(lines[0]);
+  ASSERT_TRUE(error.has_value()) << lines[0].text;
+  EXPECT_EQ(error->value("t", ""), "error");
+  const std::string prefix = "Couldn't open the microphone: ";
+  const std::string message = error->value("message", "");
+  EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
+  EXPECT_GT(message.size(), prefix.size()) << "no description after the prefix";
+  expectWellFormed(child);
+}
+
+const char* emptyAlsaConfiguration() {
+  static const std::string path = [] {
+    const std::string made = "no-devices-alsa.conf";
+    std::ofstream(made) << "# no devices at all\n";
+    return made;
+  }();
+  return path.c_str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, MissingMicrophoneTest,
+    ::testing::Values(
+        MissingCase{"server_unreachable", "PULSE_SERVER", "unix:/nonexistent/native", false, 15},
+        MissingCase{"alsa_without_devices", "ALSA_CONFIG_PATH", emptyAlsaConfiguration(), false, 15},
+        MissingCase{"server_frozen", nullptr, nullptr, true, 20}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
