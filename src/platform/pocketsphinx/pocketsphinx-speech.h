@@ -1,5 +1,30 @@
 // The local speech service: PocketSphinx with the models under a model root,
 // one folder per locale.
+//
+// What the service does with the contract's freedoms:
+// - Locales: an identifier names folder `<root>/<lowercase, '_' as '-'>`
+//   ("en_US" -> "en-us") holding `<folder>/` (acoustic model),
+//   `<folder>.lm.bin` and `cmudict-<folder>.dict`. No folder, no recognizer;
+//   missing or unreadable files, a recognizer that is not available.
+// - The first recognizer for a folder starts loading its decoder in the
+//   background; each task decodes on a worker thread of its own with a
+//   decoder nobody used before, and delivers on the main queue.
+// - Authorization is granted at once: nothing leaves the machine, so the
+//   on-device option changes nothing.
+// - Partial results default to on for both request kinds; one comes each
+//   time the text changes, then one final result or one error.
+// - Live audio: channel 0 of each float buffer, at the buffer's own rate;
+//   buffers without float data are ignored. Files: every channel mixed down
+//   to their mean, read through libsndfile. Both resampled to 16 kHz with
+//   libsoxr.
+// - Contextual strings set the casing of words the decoder produces (see
+//   transcript.h). They do not change what is likely to be heard: every
+//   dictionary word of the vocabulary the tool sends is already in the
+//   shipped language model, and this PocketSphinx can raise the probability
+//   of a word its model already has only by interpolating a second language
+//   model, a cost at every start for a gain not measured; words outside the
+//   dictionary have no pronunciation and are skipped.
+// - Punctuation: sentence case and a full stop per segment (transcript.h).
 #pragma once
 
 #include <memory>
