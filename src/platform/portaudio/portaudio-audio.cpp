@@ -22,10 +22,11 @@ using portaudio::InputDevice;
 // a few seconds cover a slow one, and a wedged one must not hang the tool.
 constexpr double kProbeSeconds = 4.0;
 constexpr double kStartSeconds = 4.0;
-// The stop sits in front of the 4 s drain: it only waits long enough for a
-// healthy server to release the device; a stalled one is left to finish
-// (or not) on PortAudio's thread, with the tap already cut off.
-constexpr double kStopSeconds = 0.5;
+// The stop sits in front of the 4 s drain, whose timer starts only once it
+// returns: it waits long enough for a healthy server to release the device
+// (some 20 ms), while a stalled stream, whose stop PortAudio does not bound,
+// is left to finish (or not) on PortAudio's thread, the tap already cut off.
+constexpr double kStopSeconds = 0.1;
 // A tap call normally takes microseconds; one that blocks (a host that does
 // not read standard output) must not hold the stop sequence.
 constexpr double kTapPatienceSeconds = 1.0;

@@ -103,6 +103,10 @@ TEST_P(DictationTest, SpeechBecomesPartialsAndAFinalWithinTheDrain) {
   const double speechTo = child.elapsed();
   // What was played has been captured once a level event follows it.
   ASSERT_GE(child.waitForLine(kindAfter("level", speechTo + 0.3), 5), 0);
+  // A host stops once the user is done; a decoder slowed by a busy machine
+  // gets a moment to catch up, as it would while the user reaches for the
+  // button. Not a requirement: the drain below is.
+  child.waitForLine(kindAfter("partial", speechTo), 3);
 
   if (ending == Ending::stalledThenStopLine || ending == Ending::stalledThenClosedInput) {
     live_rig::suspendMicrophone(true);
@@ -156,6 +160,7 @@ struct MissingCase {
   const char* variable;  // set for the tool, or null
   const char* value;
   bool freezeServer;
+  bool withoutServer;    // meaningless where ALSA reaches a sound card directly
   double withinSeconds;  // the model's load plus the audio system's bound
 };
 
@@ -170,6 +175,8 @@ class MissingMicrophoneTest : public ::testing::TestWithParam<MissingCase> {};
 
 TEST_P(MissingMicrophoneTest, OneErrorEventAndStatusFive) {
   const MissingCase& c = GetParam();
+  if (c.withoutServer && live_rig::machineHasCaptureHardware())
+    GTEST_SKIP() << "this machine's own sound card answers without the server";
   auto env = live_rig::serverEnvironment();
   const pid_t server = c.freezeServer ? rigServerPid() : 0;
   if (c.freezeServer && server <= 0) GTEST_SKIP() << "the PulseAudio rig is not running";
@@ -204,9 +211,11 @@ const char* emptyAlsaConfiguration() {
 INSTANTIATE_TEST_SUITE_P(
     Machines, MissingMicrophoneTest,
     ::testing::Values(
-        MissingCase{"server_unreachable", "PULSE_SERVER", "unix:/nonexistent/native", false, 15},
-        MissingCase{"alsa_without_devices", "ALSA_CONFIG_PATH", emptyAlsaConfiguration(), false, 15},
-        MissingCase{"server_frozen", nullptr, nullptr, true, 20}),
+        MissingCase{"server_unreachable", "PULSE_SERVER", "unix:/nonexistent/native", false, true,
+                    15},
+        MissingCase{"alsa_without_devices", "ALSA_CONFIG_PATH", emptyAlsaConfiguration(), false,
+                    false, 15},
+        MissingCase{"server_frozen", nullptr, nullptr, true, false, 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

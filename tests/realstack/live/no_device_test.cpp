@@ -21,6 +21,7 @@ struct NoDeviceCase {
   const char* variable;  // set in the fresh process before PortAudio starts, or null
   const char* value;
   bool wedgeServer;      // the rig's server frozen (SIGSTOP) meanwhile
+  bool withoutServer;    // meaningless where ALSA reaches a sound card directly
   const char* expected;  // a regular expression for the error's description
 };
 
@@ -69,6 +70,8 @@ class NoDeviceTest : public ::testing::TestWithParam<NoDeviceCase> {};
 TEST_P(NoDeviceTest, StartFailsWithAReadableErrorInBoundedTime) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const NoDeviceCase& c = GetParam();
+  if (c.withoutServer && live_rig::machineHasCaptureHardware())
+    GTEST_SKIP() << "this machine's own sound card answers without the server";
   if (c.wedgeServer) {
     live_rig::useServerInThisProcess();
     const pid_t server = rigServerPid();
@@ -94,14 +97,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // No sound server to reach and no sound card: ALSA's default device
         // leads nowhere.
-        NoDeviceCase{"server_unreachable", "PULSE_SERVER", "unix:/nonexistent/native", false,
+        NoDeviceCase{"server_unreachable", "PULSE_SERVER", "unix:/nonexistent/native", false, true,
                      "No audio input device was found\\. \\("},
         // An ALSA configuration that defines no device at all.
         NoDeviceCase{"alsa_without_devices", "ALSA_CONFIG_PATH",
-                     emptyAlsaConfiguration().c_str(), false,
+                     emptyAlsaConfiguration().c_str(), false, false,
                      "No audio input device was found\\. \\("},
         // A sound server that accepts the connection and then never answers.
-        NoDeviceCase{"server_frozen", nullptr, nullptr, true,
+        NoDeviceCase{"server_frozen", nullptr, nullptr, true, false,
                      "The audio system did not respond in time\\. \\("}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -85,6 +86,15 @@ void suspendMicrophone(bool suspended) {
   const auto result =
       runTool({"/usr/bin/pactl", "suspend-source", "rig_microphone", suspended ? "1" : "0"});
   if (result.status != 0) throw std::runtime_error("pactl failed: " + result.stderrText);
+}
+
+bool machineHasCaptureHardware() {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/snd", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("pcmC", 0) == 0 && name.back() == 'c') return true;
+  }
+  return false;
 }
 
 const Recording& speech() {

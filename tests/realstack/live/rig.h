@@ -37,6 +37,10 @@ class Playback {
 // device, not a silent one.
 void suspendMicrophone(bool suspended);
 
+// True when the machine has a capture device of its own (/dev/snd): ALSA
+// then finds a microphone without any sound server.
+bool machineHasCaptureHardware();
+
 struct Recording {
   std::string path;
   std::vector<std::string> words;  // lower case, the transcript's
