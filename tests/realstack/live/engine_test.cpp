@@ -26,7 +26,8 @@ double secondsSince(Clock::time_point start) {
 }
 
 // What the tap saw. The tap runs on PortAudio's callback thread; the test
-// reads under the same lock.
+// reads under the same lock. Shared with the taps: a call the engine gave up
+// waiting for may still finish after the test is over.
 struct Tally {
   std::mutex mutex;
   std::condition_variable changed;
@@ -37,6 +38,11 @@ struct Tally {
   int malformed = 0;          // buffers that break the format promise
   std::atomic<int> inside{0};
   std::atomic<int> overlapping{0};
+  // For taps that misbehave on purpose.
+  std::atomic<bool> removed{false};  // removeTapOnBus has returned
+  std::atomic<int> late{0};          // calls that began after that
+  std::mutex gate;                   // held by the test to block the tap
+  int atGate = 0;                    // calls waiting for the gate; under `mutex`
 
   void record(const platform::PcmBuffer& buffer) {
     if (inside.fetch_add(1) != 0) overlapping.fetch_add(1);
@@ -105,7 +111,7 @@ class EngineTest : public ::testing::Test {
     node = engine->inputNode();
     tally.expected = node->outputFormatForBus(0);
     node->installTapOnBus(0, 1024, tally.expected,
-                          [this](const platform::PcmBuffer& buffer) { tally.record(buffer); });
+                          [t = shared](const platform::PcmBuffer& buffer) { t->record(buffer); });
     engine->prepare();
   }
 
@@ -126,7 +132,8 @@ class EngineTest : public ::testing::Test {
   std::unique_ptr<platform::AudioService> audio = platform::makePortAudioAudio();
   std::shared_ptr<platform::AudioEngine> engine;
   std::shared_ptr<platform::InputNode> node;
-  Tally tally;
+  std::shared_ptr<Tally> shared = std::make_shared<Tally>();
+  Tally& tally = *shared;
 };
 
 TEST_F(EngineTest, TheInputNodeIsOneAndItsFormatIsMonoFloatAtTheDeviceRate) {
@@ -184,18 +191,16 @@ TEST_F(EngineTest, CapturesAtRealTimePaceAndHearsSpeechOverSilence) {
 TEST_F(EngineTest, RemovingTheTapWhileCapturingEndsTheCallsAtOnce) {
   ASSERT_FALSE(engine->start().has_value());
   ASSERT_TRUE(tally.waitForAudio(0.3, 5.0));
-  std::atomic<bool> removed{false};
-  std::atomic<int> late{0};
   // A second tap that counts calls beginning after removal returned.
-  node->installTapOnBus(0, 1024, tally.expected, [&](const platform::PcmBuffer& buffer) {
-    if (removed.load()) late.fetch_add(1);
-    tally.record(buffer);
+  node->installTapOnBus(0, 1024, tally.expected, [t = shared](const platform::PcmBuffer& buffer) {
+    if (t->removed.load()) t->late.fetch_add(1);
+    t->record(buffer);
   });
   ASSERT_TRUE(tally.waitForAudio(0.6, 5.0));
   node->removeTapOnBus(0);
-  removed.store(true);
+  tally.removed.store(true);
   EXPECT_TRUE(tally.staysQuiet(0.5));
-  EXPECT_EQ(late.load(), 0);
+  EXPECT_EQ(tally.late.load(), 0);
   engine->stop();
 }
 
@@ -222,17 +227,13 @@ struct TroubleCase {
 class EngineTroubleTest : public EngineTest, public ::testing::WithParamInterface<TroubleCase> {};
 
 TEST_P(EngineTroubleTest, StopAndRemovalStayBoundedAndNoCallFollows) {
-  std::mutex gate;
-  std::unique_lock held(gate, std::defer_lock);
-  std::atomic<bool> removed{false};
-  std::atomic<int> late{0};
-  int atGate = 0;  // calls waiting for the gate; under tally.mutex
-  node->installTapOnBus(0, 1024, tally.expected, [&](const platform::PcmBuffer& buffer) {
-    if (removed.load()) late.fetch_add(1);
-    tally.record(buffer);
-    tally.adjust(atGate, +1);
-    { std::lock_guard wait(gate); }  // blocks while the test holds the gate
-    tally.adjust(atGate, -1);
+  std::unique_lock held(tally.gate, std::defer_lock);
+  node->installTapOnBus(0, 1024, tally.expected, [t = shared](const platform::PcmBuffer& buffer) {
+    if (t->removed.load()) t->late.fetch_add(1);
+    t->record(buffer);
+    t->adjust(t->atGate, +1);
+    { std::lock_guard wait(t->gate); }  // blocks while the test holds the gate
+    t->adjust(t->atGate, -1);
   });
   ASSERT_FALSE(engine->start().has_value());
   ASSERT_TRUE(tally.waitForAudio(0.5, 5.0));
@@ -242,17 +243,17 @@ TEST_P(EngineTroubleTest, StopAndRemovalStayBoundedAndNoCallFollows) {
   }
   if (GetParam().trouble == Trouble::blockedTap) {
     held.lock();
-    ASSERT_TRUE(tally.waitUntil([&] { return atGate > 0; }, 5.0)) << "no call blocked";
+    ASSERT_TRUE(tally.waitUntil([&] { return tally.atGate > 0; }, 5.0)) << "no call blocked";
   }
   double stopSeconds = 0, removeSeconds = 0;
   stopAndRemove(stopSeconds, removeSeconds);
-  removed.store(true);
+  tally.removed.store(true);
   if (held.owns_lock()) held.unlock();
   EXPECT_LT(stopSeconds, 0.2);
   EXPECT_LT(removeSeconds, 1.1);
   live_rig::suspendMicrophone(false);
   EXPECT_TRUE(tally.staysQuiet(0.5));
-  EXPECT_EQ(late.load(), 0);
+  EXPECT_EQ(tally.late.load(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Troubles, EngineTroubleTest,
