@@ -37,8 +37,8 @@
 //       One delivery to the task's handler, through the main queue, DELAY
 //       after WHEN: `task` (the task starts), `end-audio` (the request's
 //       end of audio; for a file request, the task start) or `timeline`
-//       (the last scripted buffer's tap call has returned, or the task
-//       start if that came first). Deliveries with equal moments keep file
+//       (the last scripted buffer's tap call has returned; the task start
+//       if that was earlier). Deliveries with equal moments keep file
 //       order. Neither result nor error (the word `nothing` may say so) is
 //       an empty delivery. No delivery line: the recognizer never answers.
 //
@@ -46,6 +46,8 @@
 // and backslash escaped as \t \n \r \\): the calling thread (`main`: the
 // thread that installed the backend and later serves the main queue;
 // `audio`: the scripted audio thread; `other`), the call, its arguments.
+// setContextualStrings records the count, then the entries joined by line
+// feeds in one field.
 #pragma once
 
 #include <cstdint>
