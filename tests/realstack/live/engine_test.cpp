@@ -239,7 +239,9 @@ TEST_P(EngineTroubleTest, StopAndRemovalStayBoundedAndNoCallFollows) {
   ASSERT_TRUE(tally.waitForAudio(0.5, 5.0));
   if (GetParam().trouble == Trouble::stalledMicrophone) {
     live_rig::suspendMicrophone(true);
-    ASSERT_TRUE(tally.staysQuiet(0.5)) << "the suspended microphone still delivers";
+    // What the server and ALSA had buffered may still trickle in first.
+    const bool quiet = tally.staysQuiet(0.5) || tally.staysQuiet(0.5) || tally.staysQuiet(0.5);
+    ASSERT_TRUE(quiet) << "the suspended microphone still delivers";
   }
   if (GetParam().trouble == Trouble::blockedTap) {
     held.lock();
