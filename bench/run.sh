@@ -58,7 +58,7 @@ if [[ ",$sections," == *",live,"* ]]; then
   fi
 fi
 
-python3 "$repo/bench/measure.py" --tool "$tool" --runs "$runs" --sections "$sections" \
+python3 -B "$repo/bench/measure.py" --tool "$tool" --runs "$runs" --sections "$sections" \
   --level-bench "$level_bench" --level-problem "$level_problem" \
   --rig-env "$rig_env" --rig-problem "$rig_problem"
 status=$?
