@@ -69,16 +69,22 @@ def speak(speech, env, tail):
     time.sleep(tail)
 
 
+def no_ready(child, what, output):
+    """Why a program gave no ready line: it ended, or it hung."""
+    hung = child.alive()
+    finished = child.wait(2, interrupt=signal.SIGTERM)
+    when = f"within {READY_TIMEOUT:.0f} s" if hung else f"before it exited with {finished.status}"
+    return f"{what} {when}; last output: {output or 'none'}"
+
+
 def tool_run(tool, env, speech, tail):
     run = Run()
     child = Watched([tool, "en-US"], env=env, stdin=True)
     try:
         found = child.wait_line(is_event("ready"), READY_TIMEOUT)
         if not found:
-            finished = child.wait(2, interrupt=signal.SIGTERM)
-            out = " ".join(l.text for l in child.stdout_lines()[-2:])
-            raise NotAvailable(f"no ready event within {READY_TIMEOUT:.0f} s "
-                               f"(exit {finished.status}; last output: {out or 'none'})")
+            raise NotAvailable(no_ready(child, "no ready event",
+                                        " ".join(l.text for l in child.stdout_lines()[-2:])))
         run.ready = found[1].seconds
         speak(speech, env, tail)
         stopped = child.write("stop\n")
@@ -111,9 +117,7 @@ def reference_run(env, speech, tail):
     try:
         found = child.wait_line(ready, READY_TIMEOUT)
         if not found:
-            finished = child.wait(2, interrupt=signal.SIGTERM)
-            raise NotAvailable(f"no \"Ready....\" within {READY_TIMEOUT:.0f} s "
-                               f"(exit {finished.status}: {child.stderr_tail()})")
+            raise NotAvailable(no_ready(child, 'no "Ready...."', child.stderr_tail()))
         run.ready = found[1].seconds
         start = found[0] + 1
         speak(speech, env, tail)
@@ -202,7 +206,9 @@ def wer_row(ours, theirs, reference_words):
     for side, name, attribute in ((ours, "zentrova-dictate", "ours"),
                                   (theirs, REFERENCE, "theirs")):
         texts = [r.text for r in side if r.text is not None]
-        if texts:
+        if not texts:
+            setattr(row, attribute, "n/a (no transcript)")
+        else:
             rate = word_error_rate([(reference_words, t) for t in texts])
             setattr(row, attribute, f"{rate * 100:.1f} %")
             row.notes.append(f"{name}, first run: {texts[0]}")
