@@ -7,7 +7,7 @@ seconds="${1:-20}"
 build_dir=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DZENTROVA_FUZZ=ON -DZENTROVA_TESTS=OFF \
   -DZENTROVA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(stdin_reader event_line arguments level)
+targets=(stdin_reader event_line arguments level audio_file)
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]/%/_fuzz}" >/dev/null
 status=0
 for target in "${targets[@]}"; do
