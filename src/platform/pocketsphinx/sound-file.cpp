@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -32,6 +33,11 @@ Error formatFailure(const std::string& name, const char* reason) {
   while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
   return {"The file \u201c" + name + "\u201d couldn\u2019t be read as audio: " + text + "."};
 }
+
+// A header may declare any rate and up to a thousand channels, so the
+// caller's frame count times the channels can ask for gigabytes; a read
+// never holds more than this many samples (4 MB) at once.
+constexpr size_t kMostSamplesPerRead = size_t{1} << 20;
 
 // Opens without blocking (a FIFO with no writer would hang open(2)), then
 // turns blocking back on so that reads wait for a writer's data as usual.
@@ -85,7 +91,9 @@ SoundFile::~SoundFile() { sf_close(file_); }
 
 bool SoundFile::read(size_t frames, std::vector<float>& out) {
   out.clear();
-  interleaved_.resize(frames * static_cast<size_t>(channels_));
+  const auto channels = static_cast<size_t>(channels_);
+  frames = std::max<size_t>(1, std::min(frames, kMostSamplesPerRead / channels));
+  interleaved_.resize(frames * channels);
   const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
   if (got <= 0) {
     if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));

@@ -26,7 +26,8 @@ class SoundFile {
 
   double sampleRate() const { return sampleRate_; }
 
-  // Reads up to `frames` frames and mixes them down to one channel (the mean
+  // Reads up to `frames` frames (fewer where many channels would make the
+  // block large) and mixes them down to one channel (the mean
   // of all channels, so speech on either side of a stereo file is kept) into
   // `out`. Returns false at the end of the file or on a read error (see
   // `readError`).
