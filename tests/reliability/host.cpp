@@ -1,0 +1,158 @@
+#include "reliability/host.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace reliability {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::Child;
+using testing_support::ChildOptions;
+
+const std::string kLibrivox = "/usr/share/pocketsphinx/test/data/librivox";
+
+testing_support::RunResult runQuietly(std::vector<std::string> argv,
+                                      std::map<std::string, std::string> env = {}) {
+  ChildOptions options;
+  options.argv = std::move(argv);
+  options.env = std::move(env);
+  return testing_support::run(options, "", 60);
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "zentrova-reliability-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // A test may have taken permissions away or made loops; removal must not throw.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::optional<nlohmann::json> eventOf(const std::string& line) {
+  if (!testing_support::isJsonObjectLine(line)) return std::nullopt;
+  return nlohmann::json::parse(line);
+}
+
+std::string kindOf(const std::string& line) {
+  const auto event = eventOf(line);
+  if (!event || !event->contains("t") || !(*event)["t"].is_string()) return "";
+  return (*event)["t"].get<std::string>();
+}
+
+Measured::Measured(std::vector<std::string> argv, std::map<std::string, std::string> env,
+                   std::string cwd) {
+  ChildOptions options;
+  options.argv = {RELIABILITY_PEAK, dir_ / "peak"};
+  options.argv.insert(options.argv.end(), argv.begin(), argv.end());
+  options.env = std::move(env);
+  options.cwd = std::move(cwd);
+  child_ = std::make_unique<Child>(options);
+}
+
+double Measured::peakMegabytes() const {
+  std::ifstream in(dir_ / "peak");
+  long kilobytes = -1;
+  if (!(in >> kilobytes)) return -1;
+  return static_cast<double>(kilobytes) / 1024.0;
+}
+
+std::string expectCleanEnding(Child& child, int errorStatus) {
+  EXPECT_EQ(child.stderrText(), "");
+  EXPECT_EQ(child.termSignal(), 0) << "ended by a signal";
+  const auto lines = child.lines();
+  int finals = 0, errors = 0;
+  for (const auto& line : lines) {
+    const std::string kind = kindOf(line.text);
+    EXPECT_TRUE(kind == "ready" || kind == "level" || kind == "partial" || kind == "final" ||
+                kind == "error")
+        << "not an event: " << line.text;
+    finals += kind == "final";
+    errors += kind == "error";
+  }
+  if (lines.empty()) {
+    ADD_FAILURE() << "no output at all; status " << child.exitStatus();
+    return "";
+  }
+  // Level events may still trail the end while the engine runs; the outcome
+  // is the last event that is not one.
+  std::string last;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    last = kindOf(it->text);
+    if (last != "level") break;
+  }
+  EXPECT_EQ(finals + errors, 1) << "expected exactly one final or error event";
+  if (last != "final" && last != "error") {
+    ADD_FAILURE() << "ends with " << lines.back().text;
+    return "";
+  }
+  EXPECT_EQ(child.exitStatus(), last == "final" ? 0 : errorStatus) << "after " << last;
+  return last;
+}
+
+PrivateServer::PrivateServer() {
+  const auto result = runQuietly({"/bin/bash", std::string(RIG_SCRIPTS) + "/start-pulse.sh", dir_.path()});
+  running_ = result.status == 0;
+}
+
+PrivateServer::~PrivateServer() {
+  runQuietly({"/bin/bash", std::string(RIG_SCRIPTS) + "/stop-pulse.sh", dir_.path()});
+}
+
+std::map<std::string, std::string> PrivateServer::environment() const {
+  std::map<std::string, std::string> env;
+  std::ifstream in(dir_ / "env");
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) env[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return env;
+}
+
+int PrivateServer::pid() const {
+  std::ifstream in(dir_ / "runtime/pid");
+  int pid = 0;
+  in >> pid;
+  return pid;
+}
+
+bool PrivateServer::pactl(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{"/usr/bin/pactl"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runQuietly(argv, environment()).status == 0;
+}
+
+std::unique_ptr<Child> PrivateServer::play(const std::string& wavPath) const {
+  ChildOptions options;
+  options.argv = {"/usr/bin/paplay", "--device=rig_speaker", wavPath};
+  options.env = environment();
+  return std::make_unique<Child>(options);
+}
+
+const std::string& speechRecording() {
+  static const TempDir folder;
+  static const std::string path = [] {
+    const std::string made = folder / "speech.wav";
+    const auto result = runQuietly({"/usr/bin/sox",
+                                    kLibrivox + "/sense_and_sensibility_01_austen_64kb-0870.wav",
+                                    kLibrivox + "/sense_and_sensibility_01_austen_64kb-0930.wav",
+                                    made, "pad", "0.3", "0.7"});
+    if (result.status != 0) throw std::runtime_error("sox failed: " + result.stderrText);
+    return made;
+  }();
+  return path;
+}
+
+}  // namespace reliability
