@@ -1,8 +1,15 @@
 #include "reliability/host.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -153,6 +160,82 @@ const std::string& speechRecording() {
     return made;
   }();
   return path;
+}
+
+}  // namespace reliability
+
+extern char** environ;
+
+namespace reliability {
+
+Abandoned abandon(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                  const std::string& readyMark, bool closeInput, const std::string& lastWords,
+                  double timeoutSeconds) {
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
+  signal(SIGPIPE, SIG_IGN);
+  // Built before the fork: the child may only make async-signal-safe calls.
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text(*entry);
+    const size_t equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : env) merged[name] = value;
+  std::vector<std::string> environment;
+  for (const auto& [name, value] : merged) environment.push_back(name + "=" + value);
+  std::vector<char*> envp, args;
+  for (auto& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    signal(SIGPIPE, SIG_DFL);
+    execve(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  Abandoned result;
+  const int process = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  std::string seen;
+  char buffer[4096];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!result.sawReady && std::chrono::steady_clock::now() < deadline) {
+    pollfd ready{out[0], POLLIN, 0};
+    if (poll(&ready, 1, 1000) <= 0) continue;
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    seen.append(buffer, static_cast<size_t>(n));
+    result.sawReady = seen.find(readyMark) != std::string::npos;
+  }
+  close(out[0]);
+  if (closeInput) {
+    close(in[1]);
+  } else {
+    (void)!write(in[1], lastWords.data(), lastWords.size());
+  }
+  const auto left = std::chrono::steady_clock::now();
+  pollfd exited{process, POLLIN, 0};
+  result.ended = poll(&exited, 1, static_cast<int>(timeoutSeconds * 1000)) == 1;
+  result.secondsAfterLeaving =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - left).count();
+  if (!result.ended) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (result.ended && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (result.ended && WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  if (!closeInput) close(in[1]);
+  close(err[0]);
+  close(process);
+  return result;
 }
 
 }  // namespace reliability

@@ -82,3 +82,23 @@ class PrivateServer {
 const std::string& speechRecording();
 
 }  // namespace reliability
+
+namespace reliability {
+
+// A host that goes away: starts `argv`, reads its standard output until a
+// line contains `readyMark`, then closes its end of the standard output
+// pipe and, if `closeInput`, of standard input too; otherwise it writes
+// `lastWords` there and keeps it open. Then waits up to `timeoutSeconds`
+// for the child to end by itself, and kills it if it did not.
+struct Abandoned {
+  bool sawReady = false;
+  bool ended = false;  // by itself, within the timeout
+  int status = -1;     // exit status, or -1
+  int signal = 0;      // terminating signal, or 0
+  double secondsAfterLeaving = 0;
+};
+Abandoned abandon(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                  const std::string& readyMark, bool closeInput, const std::string& lastWords,
+                  double timeoutSeconds);
+
+}  // namespace reliability
