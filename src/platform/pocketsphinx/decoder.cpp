@@ -2,7 +2,11 @@
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <thread>
 #include <vector>
 
@@ -19,6 +23,25 @@ void discardLogLine(void*, err_lvl_t, const char*, ...) {}
 //   and the same transcripts; 4000 still held, 3000 lost words, so 7000
 //   keeps a margin.
 constexpr const char* kSearchOptions[] = {"-fwdflat", "no", "-maxhmmpf", "7000"};
+
+// How much nicer than the rest of the process the background load runs.
+constexpr int kLoadNiceness = 10;
+constexpr int kNicest = 19;
+
+// The background load starts with the process and takes about a second of
+// CPU, while start-up (the sound server's connection, the device's opening)
+// is due far sooner and needs CPU time too: on a machine with few cores the
+// load would delay it. Nicer, the load gets whatever start-up leaves, which
+// is all of it once the tool only waits. Only this thread is affected (Linux
+// keeps a nice value per thread), and it ends with the load, so decoding
+// runs at the process's own priority.
+void yieldToStartUp() {
+  const pid_t self = gettid();
+  errno = 0;
+  const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
+  if (current == -1 && errno != 0) return;
+  setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(current + kLoadNiceness, kNicest));
+}
 
 }  // namespace
 
@@ -51,6 +74,7 @@ DecoderLoader::DecoderLoader(ModelFiles files) : files_(std::move(files)) {
   // Detached: the thread owns only the promise and a copy of the paths, so
   // it may outlive the loader (the process can exit while it still reads).
   std::thread([loaded = std::move(loaded), files = files_]() mutable {
+    yieldToStartUp();
     loaded.set_value(loadDecoder(files));
   }).detach();
 }

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <optional>
 
+#include "platform/portaudio/alsa-devices.h"
+
 namespace platform::portaudio {
 namespace {
 
@@ -24,21 +26,11 @@ std::string sentence(std::string text) {
   return text;
 }
 
-// PortAudio's ALSA layer asserts, and so aborts the process, when ALSA's
-// configuration defines neither a "default" nor a "dmix" device (an empty
-// or broken configuration). Without a "default" device there is no default
-// input either, so the answer is the same without asking PortAudio.
-bool alsaHasDefaultDevice() {
-  if (snd_config_update() < 0 || snd_config == nullptr) return false;
-  snd_config_t* node = nullptr;
-  return snd_config_search(snd_config, "pcm.default", &node) == 0 ||
-         snd_config_search(snd_config, "pcm.dmix", &node) == 0;
-}
-
 std::optional<Error> initialize() {
   if (initialized) return std::nullopt;
   snd_lib_error_set_handler(quietAlsa);
   if (!alsaHasDefaultDevice()) return Error{kNoDevice};
+  skipCostlyPlugins(snd_config);
   const PaError error = Pa_Initialize();
   if (error != paNoError) return Error{describe(error)};
   initialized = true;
