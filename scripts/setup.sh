@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx pocketsphinx-en-us pocketsphinx-testdata
-  libsndfile1-dev libsoxr-dev portaudio19-dev
+  libsndfile1-dev libsoxr-dev portaudio19-dev libasound2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   sox libsox-fmt-mp3 time
 )
