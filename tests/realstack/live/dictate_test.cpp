@@ -76,6 +76,8 @@ struct EndingCase {
   const char* name;
   Ending ending;
 };
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const EndingCase& c, std::ostream* out) { *out << c.name; }
 
 class DictationTest : public ::testing::TestWithParam<EndingCase> {
  protected:
@@ -164,6 +166,7 @@ struct MissingCase {
   bool withoutServer;    // meaningless where ALSA reaches a sound card directly
   double withinSeconds;  // the model's load plus the audio system's bound
 };
+void PrintTo(const MissingCase& c, std::ostream* out) { *out << c.name; }
 
 pid_t rigServerPid() {
   std::ifstream in(std::string(RIG_DIR) + "/runtime/pid");
