@@ -205,7 +205,8 @@ TEST_P(MissingMicrophoneTest, OneErrorEventAndStatusFive) {
 
 const char* emptyAlsaConfiguration() {
   static const std::string path = [] {
-    const std::string made = "no-devices-alsa.conf";
+    // In the temporary folder, never beside whoever lists the tests.
+    const std::string made = testing::TempDir() + "zentrova-no-devices-alsa.conf";
     std::ofstream(made) << "# no devices at all\n";
     return made;
   }();
