@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "realstack/live/rig.h"
 #include "reliability/host.h"
 
 namespace reliability {
@@ -20,21 +21,10 @@ constexpr double kDrainMargin = 0.5;
 constexpr double kReadySeconds = 30;
 constexpr double kMostMegabytes = 300;  // the model and the audio stack take about 130
 
-std::map<std::string, std::string> sharedRig() {
-  std::map<std::string, std::string> env;
-  std::ifstream in(std::string(SHARED_RIG_DIR) + "/env");
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos) env[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return env;
-}
-
 class LiveHost : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (sharedRig().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
+    if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
   }
 };
 
@@ -52,7 +42,7 @@ TEST_F(LiveHost, InputFloodsCostNoMemoryAndTheStopAfterThemStillDrains) {
   };
   for (const Flood& flood : floods) {
     SCOPED_TRACE(flood.name);
-    Measured run({ZENTROVA_DICTATE, "en-US"}, sharedRig());
+    Measured run({ZENTROVA_DICTATE, "en-US"}, live_rig::serverEnvironment());
     Child& child = run.child();
     ASSERT_GE(child.waitForLine([](const Line& l) { return kindOf(l.text) == "ready"; }, kReadySeconds), 0);
     child.write(flood.bytes);
@@ -86,7 +76,7 @@ TEST_F(LiveHost, AHostThatGoesAwayLeavesNoToolBehind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Abandoned run = abandon({ZENTROVA_DICTATE, "en-US"}, sharedRig(), "\"ready\"", c.closeInput,
+    const Abandoned run = abandon({ZENTROVA_DICTATE, "en-US"}, live_rig::serverEnvironment(), "\"ready\"", c.closeInput,
                                   c.lastWords, 30);
     EXPECT_TRUE(run.sawReady);
     ASSERT_TRUE(run.ended) << "still running 30 s after the host left";
