@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 
 namespace reliability {
@@ -236,6 +237,15 @@ Abandoned abandon(const std::vector<std::string>& argv, const std::map<std::stri
   close(err[0]);
   close(process);
   return result;
+}
+
+void expectEndedAfterHostLeft(const Abandoned& run, const std::string& name) {
+  EXPECT_TRUE(run.sawReady);
+  ASSERT_TRUE(run.ended) << "still running after the host left";
+  EXPECT_TRUE(run.signal == SIGPIPE || run.status == 0)
+      << "status " << run.status << ", signal " << run.signal;
+  std::cout << name << ": ended " << run.secondsAfterLeaving << " s later, status " << run.status
+            << ", signal " << run.signal << "\n";
 }
 
 }  // namespace reliability

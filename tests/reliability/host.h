@@ -15,6 +15,11 @@
 
 namespace reliability {
 
+// The tool's promises in seconds, and the slack a busy machine gets.
+constexpr double kDrainSeconds = 4.0;
+constexpr double kDrainMargin = 0.5;
+constexpr double kReadySeconds = 30;
+
 // A fresh folder under the temporary directory, removed with its content.
 class TempDir {
  public:
@@ -100,5 +105,10 @@ struct Abandoned {
 Abandoned abandon(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                   const std::string& readyMark, bool closeInput, const std::string& lastWords,
                   double timeoutSeconds);
+
+// What a host that went away may expect: the tool saw it, ended by itself,
+// and ended through SIGPIPE (it installs no handlers) or an exit of its own
+// with status 0. `name` labels the printed timing.
+void expectEndedAfterHostLeft(const Abandoned& run, const std::string& name);
 
 }  // namespace reliability

@@ -17,9 +17,6 @@ namespace {
 using testing_support::Child;
 using testing_support::Line;
 
-constexpr double kDrainSeconds = 4.0;
-constexpr double kDrainMargin = 0.5;
-constexpr double kReadySeconds = 30;
 
 std::function<bool(const Line&)> kindAfter(const std::string& kind, double seconds) {
   return [kind, seconds](const Line& line) { return line.seconds > seconds && kindOf(line.text) == kind; };
