@@ -1,7 +1,8 @@
 #include "platform/pocketsphinx/decoder.h"
 
+#include "platform/pocketsphinx/model-check.h"
+
 #include <pocketsphinx.h>
-#include <sphinxbase/err.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,8 +13,6 @@
 
 namespace platform::pocketsphinx {
 namespace {
-
-void discardLogLine(void*, err_lvl_t, const char*, ...) {}
 
 // Search settings, measured on read speech against the library's defaults
 // (pocketsphinx-testdata's five recordings, same engine and model):
@@ -43,20 +42,31 @@ void yieldToStartUp() {
   setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(current + kLoadNiceness, kNicest));
 }
 
+// Loads a decoder on a thread of its own. A damage the library only finds
+// while reading ends its thread there (engine-log.h) instead of the process,
+// so the load can only be waited on, never joined: the thread is detached
+// and owns the promise and a copy of the paths (the process may exit while
+// it still reads).
+std::future<Decoder> startLoad(const ModelFiles& files, bool yield) {
+  auto loaded = std::make_shared<std::promise<Decoder>>();
+  std::future<Decoder> future = loaded->get_future();
+  std::thread([loaded, files, yield] {
+    if (yield) yieldToStartUp();
+    EngineWatch watch([loaded] { loaded->set_value(nullptr); });
+    loaded->set_value(loadDecoder(files));
+  }).detach();
+  return future;
+}
+
 }  // namespace
 
 void DecoderDeleter::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
-void silenceEngineLog() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    err_set_logfp(nullptr);
-    err_set_callback(discardLogLine, nullptr);
-  });
-}
-
 Decoder loadDecoder(const ModelFiles& files) {
-  silenceEngineLog();
+  // The library follows the model definition's indices unchecked: a damaged
+  // one crashes it.
+  if (!modelDefinitionSound(files.acoustic)) return nullptr;
+  EngineWatch watch(nullptr);  // nested in startLoad's, which sees fatal ones
   std::vector<const char*> argv = {"-hmm",  files.acoustic.c_str(),   "-lm",
                                    files.languageModel.c_str(), "-dict", files.dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
@@ -65,19 +75,12 @@ Decoder loadDecoder(const ModelFiles& files) {
   if (config == nullptr) return nullptr;
   Decoder decoder(ps_init(config));
   cmd_ln_free_r(config);  // the decoder holds its own reference when it exists
+  if (watch.errors() > 0) return nullptr;
   return decoder;
 }
 
-DecoderLoader::DecoderLoader(ModelFiles files) : files_(std::move(files)) {
-  std::promise<Decoder> loaded;
-  preload_ = loaded.get_future();
-  // Detached: the thread owns only the promise and a copy of the paths, so
-  // it may outlive the loader (the process can exit while it still reads).
-  std::thread([loaded = std::move(loaded), files = files_]() mutable {
-    yieldToStartUp();
-    loaded.set_value(loadDecoder(files));
-  }).detach();
-}
+DecoderLoader::DecoderLoader(ModelFiles files)
+    : files_(std::move(files)), preload_(startLoad(files_, true)) {}
 
 Decoder DecoderLoader::take() {
   std::future<Decoder> preload;
@@ -86,7 +89,7 @@ Decoder DecoderLoader::take() {
     preload = std::move(preload_);
   }
   if (preload.valid()) return preload.get();
-  return loadDecoder(files_);
+  return startLoad(files_, false).get();
 }
 
 }  // namespace platform::pocketsphinx

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/pocketsphinx/engine-log.h"
 #include "platform/pocketsphinx/model.h"
 
 struct ps_decoder_s;
@@ -25,12 +26,11 @@ struct DecoderDeleter {
 };
 using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 
-// Turns PocketSphinx's and SphinxBase's own logging off for the process:
-// they would print to standard error otherwise. Idempotent, thread-safe.
-void silenceEngineLog();
-
-// Reads the model into a new decoder; null when PocketSphinx refuses it.
-// Blocks for the whole load: never call it on the main queue.
+// Reads the model into a new decoder; null when the model is damaged:
+// PocketSphinx refused it or reported an error while reading it (it goes on
+// past a dictionary line it cannot read, for instance). Blocks for the whole
+// load: never call it on the main queue. Call it only on a thread of its
+// own (see startLoad): a damage the library deems fatal parks the thread.
 Decoder loadDecoder(const ModelFiles& files);
 
 class DecoderLoader {

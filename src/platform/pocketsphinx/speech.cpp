@@ -6,6 +6,8 @@
 
 #include "platform/dispatch.h"
 #include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/engine-log.h"
+#include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/pocketsphinx-speech.h"
 #include "platform/pocketsphinx/recognition.h"
@@ -41,7 +43,7 @@ class Recognizer final : public SpeechRecognizer {
   Recognizer(ModelFiles files, std::shared_ptr<DecoderLoader> loader)
       : files_(std::move(files)), loader_(std::move(loader)) {}
 
-  bool isAvailable() override { return loader_ != nullptr && modelFilesReadable(files_); }
+  bool isAvailable() override { return loader_ != nullptr && modelFilesUsable(files_); }
 
   void recognitionTask(std::shared_ptr<RecognitionRequest> request, ResultHandler handler) override;
 
@@ -97,6 +99,9 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
                      std::unique_ptr<AudioSource> source) {
   Decoder decoder = loader->take();
   if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
+  // A model damage the loader's checks let through can still stop the
+  // library mid-decoding: the task ends with an error, not the process.
+  EngineWatch watch([task] { deliverError(task, "The speech recognizer failed while decoding the audio."); });
   Transcript transcript(task->format);
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {
@@ -131,7 +136,7 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
   const std::optional<std::string> folder = modelFolderName(locale.identifier);
   if (!folder || !modelFolderExists(root_, *folder)) return nullptr;
   ModelFiles files = modelFiles(root_, *folder);
-  if (!modelFilesReadable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
+  if (!modelFilesUsable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
   std::lock_guard lock(mutex_);
   std::shared_ptr<DecoderLoader>& loader = loaders_[*folder];
   // The first recognizer for a folder starts reading its model right away,
