@@ -55,6 +55,16 @@ TEST(LiveCapture, EngineThatCannotStartEndsWithStatusFive) {
   }
 }
 
+TEST(LiveCapture, EngineStartFailureWithADroppedLineStillEndsWithStatusFive) {
+  const Rig rig("recognizer * available\nengine-start fails \"Ger\\xe4t belegt\"\n"
+                "deliver task 0 final \"never\"");
+  const Outcome outcome = rig.run({}, "stop\n");
+  EXPECT_EQ(outcome.stderrText, "");
+  EXPECT_EQ(outcome.status, 5);
+  EXPECT_TRUE(outcome.lines.empty());
+  EXPECT_EQ(countOf(outcome.calls, "recognitionTask"), 0);
+}
+
 TEST(LiveCapture, ReadyComesExactlyOnceAndBeforeEveryResult) {
   const Rig rig("recognizer * available\n"
                 "buffer 0 constant 0.1\nbuffer 0.07 constant 0.1\nbuffer 0.14 constant 0.1\n"

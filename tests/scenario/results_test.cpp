@@ -79,6 +79,37 @@ TEST(ResultHandling, DeliveriesBecomeEventsAndExitStatuses) {
   }
 }
 
+// A line whose text is not UTF-8 cannot be written and is dropped; the exit
+// status still says how the run ended, which is all the host then has.
+TEST(ResultHandling, DroppedLineKeepsItsExitStatus) {
+  struct Case {
+    const char* name;
+    const char* deliveries;
+    std::vector<std::string> events;
+    int status;
+  };
+  const Case cases[] = {
+      {"error whose description is not UTF-8", "deliver task 0 error \"Bad \\xff byte.\"", {}, 3},
+      {"error with a lone continuation byte", "deliver task 0 error \"\\x80\"", {}, 3},
+      {"final whose text is not UTF-8", "deliver task 0 final \"caf\\xe9\"", {}, 0},
+      {"final cut inside a character, after a partial",
+       "deliver task 0 partial \"so\"\ndeliver task 0 final \"so \\xe2\\x80\"", {"partial:so"}, 0},
+      // The text kept is the dropped one, so the final that an error makes
+      // of it is dropped too: status 0, since text had been recognized.
+      {"error after a dropped partial",
+       "deliver task 0 partial \"\\xc3\"\ndeliver task 0 error \"Boom.\"", {}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Rig rig(std::string("recognizer * available\n") + c.deliveries);
+    const Outcome outcome = rig.run({"--file", "speech.wav"});
+    EXPECT_EQ(outcome.stderrText, "");
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(describe(outcome, true), c.events);
+  }
+}
+
 TEST(ResultHandling, TextThatNeedsEscapingStaysOnOneLine) {
   const std::string text = "line one\nline \"two\"\t\\ \xE2\x80\x94 \xF0\x9F\x8E\xA4 \x01";
   const Rig rig("recognizer * available\n"
