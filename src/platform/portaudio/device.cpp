@@ -3,16 +3,27 @@
 #include <alsa/asoundlib.h>
 
 #include <cctype>
+#include <cstdarg>
+#include <cstdio>
 #include <optional>
 
+#include "platform/portaudio/access.h"
 #include "platform/portaudio/alsa-devices.h"
 
 namespace platform::portaudio {
 namespace {
 
 // ALSA reports every probe of a missing card on standard error by itself;
-// the tool keeps standard error empty.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+// the tool keeps standard error empty. What it reports still tells a refused
+// microphone from a missing one (access.h).
+void quietAlsa(const char*, int, const char*, int error, const char* format, ...) {
+  char text[512] = "";
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  noteAudioReport(error, text);
+}
 
 const char* const kNoDevice = "No audio input device was found.";
 

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "platform/dispatch.h"
+#include "platform/portaudio/access.h"
 #include "platform/portaudio/capture.h"
 #include "platform/portaudio/device.h"
 #include "platform/portaudio/portaudio-thread.h"
@@ -119,9 +120,14 @@ class PortAudioEngine : public AudioEngine {
 class PortAudioAudio : public AudioService {
  public:
   void requestMicrophoneAccess(std::function<void(bool granted)> completion) override {
-    // Linux asks no per-application question: the device's file permissions
-    // and the sound server decide, and the engine's start reports a refusal.
-    globalAsync([completion = std::move(completion)] { completion(true); });
+    // Linux asks no per-application question: the sound server and the
+    // device's file permissions decide, so the answer is whether looking the
+    // microphone up met a refusal (access.h). Any other failure, a server
+    // that does not answer included, is the engine's start to report.
+    globalAsync([completion = std::move(completion)] {
+      const auto refused = portaudio::callWithin<bool>(kProbeSeconds, portaudio::microphoneAccessRefused);
+      completion(!refused.value_or(false));
+    });
   }
 
   std::shared_ptr<AudioEngine> makeEngine() override {
