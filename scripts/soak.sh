@@ -7,10 +7,20 @@
 # standard error, and its final event no later than the 4.0 s drain (plus a
 # small margin) after the stop.
 #
+# Every fifth run instead meets a sound server that refuses the client (it
+# must end with status 4 and the microphone message, before any ready), and
+# every fifth another one runs the test build of the tool whose model root
+# holds the shipped model with one file damaged at random (it must end with
+# status 1 before any ready, or status 3 after it, with its message).
+#
 #   scripts/soak.sh [N]            N defaults to 300
 #
 # Environment:
 #   ZENTROVA_DICTATE  the tool (default: build/zentrova-dictate)
+#   SOAK_DAMAGED_TOOL the tool built with a model root of its own (default:
+#                     build/tests/realstack/model/zentrova-dictate-live-root,
+#                     whose root is live-root/model-root beside it); do not
+#                     run the model tests meanwhile, they lay out that root
 #   SOAK_RIG_DIR      a running rig (tests/rig/start-pulse.sh) to use; without
 #                     one the script starts its own in a temporary folder
 #   SOAK_SEED         seed of the random stop times (default: the time)
@@ -21,13 +31,16 @@ runs=${1:-300}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tool=${ZENTROVA_DICTATE:-$root/build/zentrova-dictate}
 [ -x "$tool" ] || { echo "soak.sh: no tool at $tool (build first)" >&2; exit 2; }
+damaged_tool=${SOAK_DAMAGED_TOOL:-$root/build/tests/realstack/model/zentrova-dictate-live-root}
+[ -x "$damaged_tool" ] || { echo "soak.sh: no tool at $damaged_tool (build the tests first)" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zentrova-soak-XXXXXX")
 rig=${SOAK_RIG_DIR:-}
 own_rig=no
 cleanup() {
   if [ "$own_rig" = yes ]; then "$root/tests/rig/stop-pulse.sh" "$rig" || true; fi
-  rm -rf "$work"
+  "$root/tests/rig/stop-pulse.sh" "$work/refusing" || true
+  case "$work" in */zentrova-soak-*) rm -rf "$work" ;; esac
 }
 trap cleanup EXIT
 
@@ -44,22 +57,29 @@ sox "$librivox/sense_and_sensibility_01_austen_64kb-0870.wav" \
     "$librivox/sense_and_sensibility_01_austen_64kb-0930.wav" \
     "$work/speech.wav" pad 0.3 0.7
 
-python3 - "$tool" "$rig/env" "$work/speech.wav" "$runs" <<'PY'
-import json, os, random, subprocess, sys, threading, time
+"$root/tests/rig/start-guarded-pulse.sh" "$work/refusing" refusing
+
+python3 - "$tool" "$rig/env" "$work/speech.wav" "$runs" "$work/refusing/env" "$damaged_tool" <<'PY'
+import json, os, random, shutil, subprocess, sys, threading, time
 
 tool, env_file, speech, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+refusing_env_file, damaged_tool = sys.argv[5], sys.argv[6]
 drain = 4.0
 margin = float(os.environ.get("SOAK_MARGIN", "0.5"))
 seed = int(os.environ.get("SOAK_SEED", str(int(time.time()))))
 rng = random.Random(seed)
 kinds = {"ready", "level", "partial", "final", "error"}
 
-env = dict(os.environ)
-with open(env_file) as f:
-    for line in f:
-        name, _, value = line.rstrip("\n").partition("=")
-        if name:
-            env[name] = value
+def environment(path):
+    result = dict(os.environ)
+    with open(path) as f:
+        for line in f:
+            name, _, value = line.rstrip("\n").partition("=")
+            if name:
+                result[name] = value
+    return result
+env = environment(env_file)
+refusing_env = environment(refusing_env_file)
 
 # Speech plays into the virtual microphone for as long as the soak runs.
 playing = threading.Event()
@@ -150,10 +170,94 @@ def one_run(index):
     how = "stop line" if by_line else "closed input"
     return problems, latency, text, how, stop_after, time.monotonic() - started
 
+MICROPHONE_OFF = ("The microphone is off for Zentrova \u2014 turn it on in System Settings "
+                  "\u2192 Privacy & Security \u2192 Microphone.")
+UNAVAILABLE = "Dictation isn't available on this Mac right now."
+NOT_LOADED = "Dictation stopped: The speech recognizer\u2019s model could not be loaded."
+SHIPPED = "/usr/share/pocketsphinx/model/en-us"
+model_root = os.path.join(os.path.dirname(damaged_tool), "live-root", "model-root")
+# Damages the tool can see, each ending with status 1 or 3 (noise inside
+# weights or scores, which nothing can tell apart, is left out).
+DAMAGES = [(f, d) for f in ["en-us/mdef", "en-us/means", "en-us/variances",
+                            "en-us/transition_matrices", "en-us/sendump", "en-us/feat.params",
+                            "en-us/noisedict", "en-us.lm.bin", "cmudict-en-us.dict"]
+           for d in ["truncated", "emptied", "noisy start"]] + [
+    (f, "noisy middle") for f in ["en-us/mdef", "en-us/means", "en-us/variances",
+                                  "en-us/transition_matrices", "cmudict-en-us.dict"]]
+
+def lay_out_damaged_model(damaged, how):
+    if os.path.basename(model_root) != "model-root":
+        raise SystemExit("soak: refusing to clear %s" % model_root)
+    shutil.rmtree(model_root, ignore_errors=True)
+    os.makedirs(os.path.join(model_root, "en-us", "en-us"))
+    for folder, _, names in os.walk(SHIPPED):
+        for name in names:
+            relative = os.path.relpath(os.path.join(folder, name), SHIPPED)
+            target = os.path.join(model_root, "en-us", relative)
+            if relative != damaged:
+                os.symlink(os.path.join(folder, name), target)
+                continue
+            shutil.copyfile(os.path.join(folder, name), target)
+            size = os.path.getsize(target)
+            with open(target, "r+b") as f:
+                if how in ("truncated", "emptied"):
+                    f.truncate(size // 2 if how == "truncated" else 0)
+                else:
+                    f.seek(0 if how == "noisy start" else size // 2)
+                    f.write(os.urandom(64 if how == "noisy start" else 4096))
+
+def failure_run(index):
+    """A run that ends on its own with one error line. Returns (problems, what)."""
+    if index % 5 == 3:
+        argv, run_env, what = [tool, "en-US"], refusing_env, "refusing server"
+        allowed = {4: (MICROPHONE_OFF, False)}  # status: (message, after a ready event)
+    else:
+        damaged, how = rng.choice(DAMAGES)
+        lay_out_damaged_model(damaged, how)
+        argv, run_env, what = [damaged_tool, "en-US"], env, "%s %s" % (damaged, how)
+        allowed = {1: (UNAVAILABLE, False), 3: (NOT_LOADED, True)}
+    child = subprocess.Popen(argv, env=run_env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+    try:
+        out, err = child.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        child.kill()
+        child.communicate()
+        return ["hung: still running after 30 s"], what
+    problems, events = [], []
+    for raw in out.splitlines():
+        try:
+            events.append(json.loads(raw))
+        except ValueError:
+            problems.append("not JSON: %r" % raw[:200])
+    if err:
+        problems.append("standard error: %r" % err[:200])
+    if child.returncode not in allowed:
+        problems.append("exit status %d" % child.returncode)
+        return problems, what
+    message, after_ready = allowed[child.returncode]
+    kinds_seen = [e.get("t") for e in events if isinstance(e, dict) and e.get("t") != "level"]
+    expected = (["ready"] if after_ready else []) + ["error"]
+    if kinds_seen != expected:
+        problems.append("events %s, expected %s" % (kinds_seen, expected))
+    elif events[-1].get("message") != message:
+        problems.append("message %r" % events[-1].get("message"))
+    return problems, "%s: status %d" % (what, child.returncode)
+
 failures, latencies, heard = 0, [], 0
 print("soak: %d runs, seed %d, tool %s" % (runs, seed, tool), flush=True)
 began = time.monotonic()
+outcomes = {}
 for index in range(runs):
+    if index % 5 >= 3:
+        problems, what = failure_run(index)
+        outcomes[what] = outcomes.get(what, 0) + 1
+        if problems:
+            failures += 1
+            print("run %d (%s): FAILED: %s" % (index + 1, what, "; ".join(problems)), flush=True)
+        elif (index + 1) % 10 == 0:
+            print("run %d done" % (index + 1), flush=True)
+        continue
     problems, latency, text, how, stop_after, took = one_run(index)
     if latency is not None:
         latencies.append(latency)
@@ -176,5 +280,7 @@ print("soak summary: runs %d, failures %d, finals with text %d, stop->final max 
       "median %.3f s, p95 %.3f s, wall %.0f s, seed %d"
       % (runs, failures, heard, latencies[-1] if latencies else float("nan"), pct(0.5), pct(0.95),
          time.monotonic() - began, seed), flush=True)
+for what in sorted(outcomes):
+    print("  %3d x %s" % (outcomes[what], what), flush=True)
 sys.exit(1 if failures else 0)
 PY
