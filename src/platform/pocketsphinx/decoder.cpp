@@ -1,7 +1,5 @@
 #include "platform/pocketsphinx/decoder.h"
 
-#include "platform/pocketsphinx/model-check.h"
-
 #include <pocketsphinx.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,6 +8,8 @@
 #include <cerrno>
 #include <thread>
 #include <vector>
+
+#include "platform/pocketsphinx/model-check.h"
 
 namespace platform::pocketsphinx {
 namespace {

@@ -29,8 +29,8 @@ using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 // Reads the model into a new decoder; null when the model is damaged:
 // PocketSphinx refused it or reported an error while reading it (it goes on
 // past a dictionary line it cannot read, for instance). Blocks for the whole
-// load: never call it on the main queue. Call it only on a thread of its
-// own (see startLoad): a damage the library deems fatal parks the thread.
+// load: never call it on the main queue. Call it only on a thread nobody
+// joins, as the loader does: a damage the library deems fatal parks it.
 Decoder loadDecoder(const ModelFiles& files);
 
 class DecoderLoader {

@@ -128,41 +128,52 @@ std::optional<int32_t> featureStreams(const std::string& meansPath) {
   return streams;
 }
 
-// Quantized mixture weights: a title, header strings up to an empty one,
-// then (without a cluster table) rows and columns, then one byte per weight.
-// The library maps the file and trusts the header's sizes, so a short file
-// is read past its end; the size must be exactly what the header implies.
+// The title and header strings of a quantized mixture-weight file, up to
+// the empty string that ends them. Returns where what follows starts.
+struct SendumpHeader {
+  uint64_t end = 0;
+  bool swap = false;
+  bool packed = false;  // clustered or 4-bit weights: sized by the library alone
+};
+std::optional<SendumpHeader> sendumpHeader(const std::string& head) {
+  const std::optional<int32_t> title = int32At(head, 0);
+  if (!title) return std::nullopt;
+  SendumpHeader header;
+  header.swap = *title < 1 || *title > 999;
+  for (int strings = 0;; ++strings) {
+    std::optional<int32_t> length = int32At(head, header.end);
+    if (length && header.swap) length = swapped(*length);
+    if (!length || *length < 0 || *length > 999 || (strings < 2 && *length == 0)) return std::nullopt;
+    header.end += 4;
+    if (*length == 0) return header;
+    if (header.end + static_cast<uint64_t>(*length) > head.size()) return std::nullopt;
+    // The title and the first header string are terminated; later ones need not be.
+    if (strings < 2 && head[header.end + *length - 1] != '\0') return std::nullopt;
+    const std::string text(head.data() + header.end, static_cast<size_t>(*length));
+    if (text.rfind("cluster_count ", 0) == 0 && std::atoi(text.c_str() + 14) != 0) header.packed = true;
+    if (text.rfind("cluster_bits ", 0) == 0 && std::atoi(text.c_str() + 13) != 8) header.packed = true;
+    header.end += static_cast<uint64_t>(*length);
+  }
+}
+
+// Quantized mixture weights: the header, then rows and columns, then one
+// byte per weight and feature stream. The library maps the file and trusts
+// the header's sizes, so a short file is read past its end; the size must be
+// exactly what the header implies.
 bool sendumpSound(const std::string& path, const std::string& meansPath) {
   const std::string head = readBytes(path, kHeaderBytes);
   const std::optional<int32_t> streams = featureStreams(meansPath);
   const std::optional<uint64_t> size = fileSize(path);
-  std::optional<int32_t> title = int32At(head, 0);
-  if (!streams || !size || !title) return false;
-  const bool swap = *title < 1 || *title > 999;
-  uint64_t at = 0;
-  int64_t clusters = 0, bits = 8;
-  for (int strings = 0;; ++strings) {  // the title, then header strings
-    std::optional<int32_t> length = int32At(head, at);
-    if (length && swap) length = swapped(*length);
-    if (!length || *length < 0 || *length > 999 || (strings < 2 && *length == 0)) return false;
-    at += 4;
-    if (*length == 0) break;
-    if (at + static_cast<uint64_t>(*length) > head.size()) return false;
-    // The title and the first header string are terminated; later ones need not be.
-    if (strings < 2 && head[at + *length - 1] != '\0') return false;
-    const std::string text(head.data() + at, static_cast<size_t>(*length));
-    if (text.rfind("cluster_count ", 0) == 0) clusters = std::atoi(text.c_str() + 14);
-    if (text.rfind("cluster_bits ", 0) == 0) bits = std::atoi(text.c_str() + 13);
-    at += static_cast<uint64_t>(*length);
-  }
-  if (clusters != 0 || bits != 8) return true;  // a packed layout: left to the library
-  std::optional<int32_t> rows = int32At(head, at), columns = int32At(head, at + 4);
-  if (rows && swap) rows = swapped(*rows);
-  if (columns && swap) columns = swapped(*columns);
+  const std::optional<SendumpHeader> header = sendumpHeader(head);
+  if (!streams || !size || !header) return false;
+  if (header->packed) return true;
+  std::optional<int32_t> rows = int32At(head, header->end), columns = int32At(head, header->end + 4);
+  if (rows && header->swap) rows = swapped(*rows);
+  if (columns && header->swap) columns = swapped(*columns);
   if (!rows || !columns || *rows < 1 || *columns < 1 || *rows > kMaxCount || *columns > kMaxCount)
     return false;
-  return *size == at + 8 + static_cast<uint64_t>(*streams) * static_cast<uint64_t>(*rows) *
-                               static_cast<uint64_t>(*columns);
+  return *size == header->end + 8 + static_cast<uint64_t>(*streams) *
+                                        static_cast<uint64_t>(*rows) * static_cast<uint64_t>(*columns);
 }
 
 bool languageModelSound(const std::string& path) {
@@ -183,10 +194,10 @@ struct MdefLayout {
   uint64_t size = 0;  // what the whole file must measure
 };
 
-// Reads the header from `bytes` (at least the file's first kilobytes).
-// Empty when the header is damaged; `native` false when the file is in the
-// other byte order, which only a full check by the library covers.
-std::optional<MdefLayout> mdefLayout(std::string_view bytes, uint64_t fileBytes, bool& native) {
+// The counts at the head of the file; `at` is left where the phone names
+// start. Empty when the header is damaged; `native` false when the file is
+// in the other byte order, which only the library's own reading covers.
+std::optional<MdefLayout> mdefCounts(std::string_view bytes, uint64_t& at, bool& native) {
   native = true;
   const std::optional<int32_t> magic = int32At(bytes, 0), version = int32At(bytes, 4),
                                description = int32At(bytes, 8);
@@ -200,7 +211,7 @@ std::optional<MdefLayout> mdefLayout(std::string_view bytes, uint64_t fileBytes,
   MdefLayout m;
   int32_t* counts[] = {&m.ciphones,  &m.phones,    &m.emitStates, &m.ciSenones, &m.senones,
                        &m.matrices,  &m.sequences, &m.contexts,   &m.treeNodes, &m.silence};
-  uint64_t at = 12 + static_cast<uint64_t>(*description);
+  at = 12 + static_cast<uint64_t>(*description);
   for (int32_t* count : counts) {
     const std::optional<int32_t> value = int32At(bytes, at);
     if (!value || *value < 0 || *value > kMaxCount) return std::nullopt;
@@ -210,6 +221,16 @@ std::optional<MdefLayout> mdefLayout(std::string_view bytes, uint64_t fileBytes,
   if (m.ciphones < 1 || m.phones < m.ciphones || m.senones < m.ciSenones || m.sequences < 1 ||
       m.matrices < 1 || m.emitStates > 64)
     return std::nullopt;
+  return m;
+}
+
+// The layout from `bytes` (the whole file, or at least its first
+// kilobytes for a cheap check), its size matched against `fileBytes`.
+std::optional<MdefLayout> mdefLayout(std::string_view bytes, uint64_t fileBytes, bool& native) {
+  uint64_t at = 0;
+  std::optional<MdefLayout> counted = mdefCounts(bytes, at, native);
+  if (!counted) return std::nullopt;
+  MdefLayout m = *counted;
   const uint64_t names = at;
   for (int32_t i = 0; i < m.ciphones; ++i) {
     const size_t end = bytes.find('\0', at);
