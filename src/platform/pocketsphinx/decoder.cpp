@@ -63,9 +63,10 @@ std::future<Decoder> startLoad(const ModelFiles& files, bool yield) {
 void DecoderDeleter::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
 Decoder loadDecoder(const ModelFiles& files) {
-  // The library follows the model definition's indices unchecked: a damaged
-  // one crashes it.
-  if (!modelDefinitionSound(files.acoustic)) return nullptr;
+  // The library follows the model definition's indices and the language
+  // model's word count unchecked: damaged, they crash it.
+  if (!modelDefinitionSound(files.acoustic) || !languageModelWordsSound(files.languageModel))
+    return nullptr;
   EngineWatch watch(nullptr);  // nested in startLoad's, which sees fatal ones
   std::vector<const char*> argv = {"-hmm",  files.acoustic.c_str(),   "-lm",
                                    files.languageModel.c_str(), "-dict", files.dictionary.c_str()};

@@ -176,9 +176,42 @@ bool sendumpSound(const std::string& path, const std::string& meansPath) {
                                         static_cast<uint64_t>(*rows) * static_cast<uint64_t>(*columns);
 }
 
+std::string readTail(const std::string& path, uint64_t size, uint64_t count) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(size - count));
+  std::string bytes(count, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(count));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+// Whether `tail` (the file's last bytes) ends with `words` NUL-terminated
+// words preceded by their 32-bit byte count. Empty when `tail` is too short
+// to tell.
+std::optional<bool> endsWithWords(std::string_view tail, uint32_t words, bool wholeFile) {
+  if (tail.empty() || tail.back() != '\0') return false;
+  size_t first = tail.size() - 1;  // the first word's terminator, once found
+  for (uint32_t seen = 1; seen < words; ++seen) {
+    first = tail.rfind('\0', first - 1);
+    if (first == std::string_view::npos || first == 0) return wholeFile ? std::optional(false) : std::nullopt;
+  }
+  // The first word starts after the count, which may itself hold NUL bytes.
+  for (size_t start = first; start >= 4 && (start == first || tail[start] != '\0'); --start) {
+    const std::optional<int32_t> count = int32At(tail, start - 4);
+    if (count && static_cast<uint64_t>(static_cast<uint32_t>(*count)) == tail.size() - start) return true;
+  }
+  return wholeFile ? std::optional(false) : std::nullopt;
+}
+
+const std::string_view kTrieMagic = "Trie Language Model";
+
 bool languageModelSound(const std::string& path) {
   const std::string head = readBytes(path, kHeaderBytes);
-  return head.rfind("Trie Language Model", 0) == 0 ||
+  const std::optional<uint64_t> size = fileSize(path);
+  // The trie form ends with the words' last terminator; a file cut short
+  // almost never does.
+  if (head.rfind(kTrieMagic, 0) == 0) return size && readTail(path, *size, 1) == std::string(1, '\0');
+  return
          head.find("Darpa Trigram LM") < 64 ||  // the older binary form
          (head.find('\0') == std::string::npos && head.find("\\data\\") != std::string::npos);
 }
@@ -323,6 +356,20 @@ bool modelFilesUsable(const ModelFiles& files) {
          weightsSound && featureSettingsSound(acoustic + "feat.params") &&
          looksLikeText(acoustic + "noisedict") && languageModelSound(files.languageModel) &&
          looksLikeText(files.dictionary);
+}
+
+bool languageModelWordsSound(const std::string& path) {
+  const std::string head = readBytes(path, kTrieMagic.size() + 5);
+  if (head.rfind(kTrieMagic, 0) != 0) return true;  // other forms: the library checks them
+  const std::optional<int32_t> unigrams = int32At(head, kTrieMagic.size() + 1);
+  const std::optional<uint64_t> size = fileSize(path);
+  if (!unigrams || *unigrams < 1 || !size) return false;
+  for (uint64_t tail = uint64_t{1} << 20;; tail *= 2) {
+    const bool whole = tail >= *size;
+    const std::string bytes = readTail(path, *size, whole ? *size : tail);
+    const std::optional<bool> sound = endsWithWords(bytes, static_cast<uint32_t>(*unigrams), whole);
+    if (sound) return *sound;
+  }
 }
 
 bool modelDefinitionSound(const std::string& acousticFolder) {

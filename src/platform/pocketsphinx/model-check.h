@@ -6,9 +6,10 @@
 // - modelFilesUsable: at start-up, cheap. Headers, magic numbers and the
 //   sizes the headers imply, a few kilobytes read per file; catches empty,
 //   truncated, overwritten and swapped files.
-// - modelDefinitionSound: on the loading thread, the whole model definition
-//   (a few megabytes): every index in it in range, since the library follows
-//   them unchecked.
+// - modelDefinitionSound, languageModelWordsSound: on the loading thread,
+//   the whole model definition and the language model's word list (a few
+//   megabytes): every index in range and every size consistent, since the
+//   library follows them unchecked.
 // What neither catches (a damaged value inside a file that has no checksum
 // and no structure to contradict it) loads and only lowers accuracy.
 #pragma once
@@ -26,5 +27,11 @@ bool modelFilesUsable(const ModelFiles& files);
 // index consistent. A text model definition passes (the library parses it
 // with checks of its own).
 bool modelDefinitionSound(const std::string& acousticFolder);
+
+// The binary (trie) language model's words, which end the file: as many as
+// its header counts, each terminated, preceded by their byte count. The
+// library splits them trusting that count, past its buffer when the file
+// was cut short. Other forms pass: the library checks them itself.
+bool languageModelWordsSound(const std::string& path);
 
 }  // namespace platform::pocketsphinx

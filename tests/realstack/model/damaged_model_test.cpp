@@ -24,7 +24,13 @@ const char* const kUnavailable = "Dictation isn't available on this Mac right no
 const char* const kNotLoaded = "Dictation stopped: The speech recognizer\u2019s model could not be loaded.";
 constexpr double kRunSeconds = 60;
 
-enum class Damage { Truncated, Emptied, NoisyStart, NoisyMiddle };
+enum class Damage {
+  Truncated,
+  TruncatedAfterNul,  // cut at half, then back to just after a NUL byte
+  Emptied,
+  NoisyStart,
+  NoisyMiddle,
+};
 enum class Outcome {
   Unavailable,  // status 1 at start-up, its message the only line
   NotLoaded,    // status 3 once the task runs
@@ -47,10 +53,20 @@ void overwriteWithNoise(const fs::path& path, uintmax_t at, size_t count) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Where a cut just after a NUL byte, at or before the middle, leaves the file.
+uintmax_t afterNulBeforeMiddle(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(fs::file_size(path) / 2, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  const size_t nul = bytes.rfind('\0');
+  return nul == std::string::npos ? 0 : nul + 1;
+}
+
 void damage(const fs::path& path, Damage kind) {
   const uintmax_t size = fs::file_size(path);
   switch (kind) {
     case Damage::Truncated: return fs::resize_file(path, size / 2);
+    case Damage::TruncatedAfterNul: return fs::resize_file(path, afterNulBeforeMiddle(path));
     case Damage::Emptied: return fs::resize_file(path, 0);
     case Damage::NoisyStart: return overwriteWithNoise(path, 0, 64);
     case Damage::NoisyMiddle: return overwriteWithNoise(path, size / 2, 4096);
@@ -151,6 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"mdef_emptied", "en-us/mdef", D::Emptied, O::Unavailable},
         DamageCase{"mdef_noisy_start", "en-us/mdef", D::NoisyStart, O::Unavailable},
         DamageCase{"mdef_noisy_middle", "en-us/mdef", D::NoisyMiddle, O::NotLoaded},
+        DamageCase{"mdef_truncated_after_nul", "en-us/mdef", D::TruncatedAfterNul, O::Unavailable},
         // Binary files with a checksum: the library finds what the header
         // check cannot, and reports it as fatal.
         DamageCase{"means_truncated", "en-us/means", D::Truncated, O::NotLoaded},
@@ -181,9 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"dictionary_emptied", "cmudict-en-us.dict", D::Emptied, O::Unavailable},
         DamageCase{"dictionary_noisy_start", "cmudict-en-us.dict", D::NoisyStart, O::Unavailable},
         DamageCase{"dictionary_noisy_middle", "cmudict-en-us.dict", D::NoisyMiddle, O::NotLoaded},
-        // The language model: its magic at start-up, its structure by the
-        // library; noise inside its scores loads.
-        DamageCase{"language_model_truncated", "en-us.lm.bin", D::Truncated, O::NotLoaded},
+        // The language model: its magic and last byte at start-up, its word
+        // list (which the library splits trusting its count) before loading,
+        // its structure by the library; noise inside its scores loads.
+        DamageCase{"language_model_truncated", "en-us.lm.bin", D::Truncated, O::Unavailable},
+        DamageCase{"language_model_truncated_after_nul", "en-us.lm.bin", D::TruncatedAfterNul,
+                   O::NotLoaded},
         DamageCase{"language_model_noisy_start", "en-us.lm.bin", D::NoisyStart, O::Unavailable},
         DamageCase{"language_model_noisy_middle", "en-us.lm.bin", D::NoisyMiddle, O::Unseen}),
     [](const auto& info) { return std::string(info.param.name); });
