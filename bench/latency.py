@@ -185,5 +185,6 @@ def rows(tool, runs, rig_env, rig_problem, folder):
                 f"{ms(median(held)) if held else 'n/a'}")
         return fill(first, per_run, starts, from_file)
     except NotAvailable as why:
-        return [Row("First partial lag, live", f"n/a ({why})"),
-                Row("Word lag, live (median / p90)", f"n/a ({why})")]
+        return [Row(label, f"n/a ({why})") for label in
+                ("First partial lag, live", "Word lag, live (median / p90)",
+                 "Live final starts as --file")]

@@ -10,7 +10,7 @@
 # comma list of level, file, live, latency; default all four).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about five minutes. It starts a
+# time or memory of whole processes. It takes about eight minutes. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
 # exit status is 0 whatever the figures say.
