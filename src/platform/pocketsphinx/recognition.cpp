@@ -3,6 +3,7 @@
 #include <pocketsphinx.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace platform::pocketsphinx {
 namespace {
@@ -10,8 +11,8 @@ namespace {
 // Speech without a pause is cut after this much audio so that one utterance
 // cannot hold the decoder's memory and end-of-audio latency without bound.
 constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * kDecoderRate);
-// The slice handed to the decoder per call; its speech/silence state is read
-// after each one.
+// The slice handed to the decoder per call; its speech/silence state and its
+// hypothesis are read after each one.
 constexpr size_t kSliceSamples = 2048;
 
 const Error kDecoderFailure{"The speech recognizer failed while decoding the audio."};
@@ -28,8 +29,11 @@ class Segmenter {
 
   bool start() { return ps_start_utt(decoder_) >= 0; }
 
-  // Decodes `samples`, ending and restarting the utterance on silence.
-  bool feed(const std::vector<int16_t>& samples) {
+  // Decodes `samples`, ending and restarting the utterance on silence, and
+  // calls `sliced` after each slice. A large batch (the audio captured while
+  // the model loaded) then yields text as the decoder catches up, not only
+  // once the whole batch is through.
+  bool feed(const std::vector<int16_t>& samples, const std::function<void()>& sliced) {
     for (size_t at = 0; at < samples.size(); at += kSliceSamples) {
       const size_t count = std::min(kSliceSamples, samples.size() - at);
       if (ps_process_raw(decoder_, samples.data() + at, count, FALSE, FALSE) < 0) return false;
@@ -39,6 +43,7 @@ class Segmenter {
       if (speechSeen_ && (!inSpeech || inUtterance_ >= kMaxUtteranceSamples)) {
         if (!finish() || !start()) return false;
       }
+      if (sliced) sliced();
     }
     return true;
   }
@@ -72,15 +77,20 @@ std::optional<Error> recognize(ps_decoder_t* decoder, AudioSource& source, Trans
   if (!segmenter.start()) return kDecoderFailure;
   std::vector<int16_t> samples;
   std::string reported;
-  while (source.next(samples)) {
-    if (!segmenter.feed(samples)) {
-      segmenter.finish();
-      return kDecoderFailure;
-    }
-    segmenter.refresh();
-    if (partial && transcript.text() != reported) {
+  // Text is worth sending the moment it changes; only a change is sent.
+  std::function<void()> report;
+  if (partial) {
+    report = [&] {
+      segmenter.refresh();
+      if (transcript.text() == reported) return;
       reported = transcript.text();
       partial(reported);
+    };
+  }
+  while (source.next(samples)) {
+    if (!segmenter.feed(samples, report)) {
+      segmenter.finish();
+      return kDecoderFailure;
     }
   }
   const bool ended = segmenter.finish();

@@ -156,6 +156,59 @@ INSTANTIATE_TEST_SUITE_P(
                                  Ending::stalledThenClosedInput}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The first word of `text`, lower case; empty when there is none.
+std::string firstWord(const std::string& text) {
+  const auto words = live_rig::wordsOf(text);
+  return words.empty() ? "" : words.front();
+}
+
+// Where the first spoken word of the rig's recording ends, in seconds from
+// the start of playback: its lead-in plus the first word as the engine's own
+// alignment of the clip places its end (0.36 s).
+constexpr double kFirstWordEnd = 0.3 + 0.36;
+// Text follows the first word within half a second on an idle machine; two
+// seconds tolerate a busy one yet catch a tool that only starts to decode
+// once the model's load and a long speech-onset wait are through.
+constexpr double kFirstPartialLag = 2.0;
+
+// Speech that begins the moment the tool is ready, while the model may still
+// be loading: text comes soon after the first word, and the final begins
+// with the same word as the file transcription of the same recording, so
+// nothing said at the start was lost.
+TEST(SpeechAtReady, FirstPartialFollowsTheFirstWordAndNoWordIsLost) {
+  if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
+  const auto& speech = live_rig::speech();
+  testing_support::ChildOptions fileMode = dictation({});
+  fileMode.argv = {DICTATE_PATH, "--file", speech.path};
+  const auto transcribed = testing_support::run(fileMode, "", 60);
+  ASSERT_EQ(transcribed.status, 0);
+  ASSERT_FALSE(transcribed.lines.empty());
+  const auto fileFinal = json::parse(transcribed.lines.back(), nullptr, false);
+  ASSERT_TRUE(fileFinal.is_object()) << transcribed.lines.back();
+  const std::string expectedFirst = firstWord(fileFinal.value("text", ""));
+  ASSERT_FALSE(expectedFirst.empty()) << transcribed.lines.back();
+
+  Child child(dictation(live_rig::serverEnvironment()));
+  ASSERT_GE(child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds), 0)
+      << "no ready event; stderr: " << child.stderrText();
+  const double playedAt = child.elapsed();
+  live_rig::Playback playback(speech.path);
+  ASSERT_TRUE(playback.finish(speech.seconds + 5));
+  const int partial = child.waitForLine(kindAfter("partial", playedAt), 5);
+  ASSERT_GE(partial, 0) << "no partial event";
+  child.write("stop\n");
+  const int final = child.waitForLine(kindAfter("final", 0), kDrainSeconds + kDrainMargin + 2);
+  ASSERT_TRUE(child.wait(5)) << "the tool did not exit";
+  ASSERT_GE(final, 0) << "no final event";
+  const auto lines = child.lines();
+
+  EXPECT_LE(lines[partial].seconds - playedAt, kFirstWordEnd + kFirstPartialLag)
+      << "first partial: " << lines[partial].text;
+  const std::string text = event(lines[final])->value("text", "");
+  EXPECT_EQ(firstWord(text), expectedFirst) << "live final: " << text;
+  expectWellFormed(child);
+}
+
 // Where no microphone can be opened: one error event, status 5, in bounded
 // time, and no ready event.
 struct MissingCase {

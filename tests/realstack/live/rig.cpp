@@ -120,6 +120,8 @@ const Recording& speech() {
   return recording;
 }
 
+std::vector<std::string> wordsOf(const std::string& text) { return splitWords(text); }
+
 double wordErrorRate(const std::vector<std::string>& reference, const std::string& hypothesis) {
   const auto words = splitWords(hypothesis);
   const size_t n = reference.size(), m = words.size();

@@ -51,6 +51,10 @@ struct Recording {
 // process with sox, in the test's working folder.
 const Recording& speech();
 
+// The words of `text`, lower case, without punctuation; "mr" and "mister"
+// are one word.
+std::vector<std::string> wordsOf(const std::string& text);
+
 // Word error rate of `hypothesis` against `reference`: (substitutions +
 // deletions + insertions) / reference words, ignoring case and punctuation.
 double wordErrorRate(const std::vector<std::string>& reference, const std::string& hypothesis);
