@@ -1,0 +1,141 @@
+#include "platform/pocketsphinx/word-case.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace platform::pocketsphinx {
+namespace {
+
+constexpr const char* kCommonList = "/usr/share/dict/american-english";
+constexpr const char* kLargerList = "/usr/share/dict/american-english-large";
+constexpr size_t kLongestWord = 32;  // one bit per letter in Entry::upper
+constexpr int kLoadNiceness = 10;
+
+bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool isLower(char c) { return c >= 'a' && c <= 'z'; }
+
+bool hasPossessiveEnding(const std::string& word) {
+  return word.size() > 2 && word.compare(word.size() - 2, 2, "'s") == 0;
+}
+
+// Title case ("Mac") reads as a name; other forms ("MAC") as acronyms.
+bool isTitleCase(uint32_t upper) { return upper == 1; }
+
+void readList(std::istream& list, bool common, const std::function<void(const std::string&, bool)>& add) {
+  std::string line;
+  while (std::getline(list, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    add(line, common);
+  }
+}
+
+// The list load starts with the process, as the model's does: nicer, it
+// takes only what start-up leaves. Only this thread is affected.
+void yieldToStartUp() {
+  const auto self = static_cast<id_t>(gettid());
+  errno = 0;
+  const int current = getpriority(PRIO_PROCESS, self);
+  if (current == -1 && errno != 0) return;
+  setpriority(PRIO_PROCESS, self, std::min(current + kLoadNiceness, 19));
+}
+
+}  // namespace
+
+void WordCase::add(const std::string& word, bool common) {
+  if (word.empty() || word.size() > kLongestWord || hasPossessiveEnding(word)) return;
+  std::string lower = word;
+  uint32_t upper = 0;
+  for (size_t i = 0; i < word.size(); ++i) {
+    const char c = word[i];
+    if (isUpper(c)) {
+      upper |= uint32_t{1} << i;
+      lower[i] = static_cast<char>(c - 'A' + 'a');
+    } else if (!isLower(c) && c != '\'' && c != '-' && c != '.') {
+      return;  // digits, spaces, letters outside ASCII
+    }
+  }
+  if (upper == 0) {
+    // Only the common list's lower-case words cast doubt on a capital.
+    if (common) entries_[lower].lower = true;
+    return;
+  }
+  Entry& entry = entries_[lower];
+  if (!entry.capital || (isTitleCase(upper) && !isTitleCase(entry.upper))) entry.upper = upper;
+  entry.capital = true;
+}
+
+std::shared_ptr<const WordCase> WordCase::fromLists(std::istream& common, std::istream* larger) {
+  auto words = std::make_shared<WordCase>();
+  words->entries_.reserve(160000);
+  const auto add = [&words](const std::string& line, bool isCommon) { words->add(line, isCommon); };
+  readList(common, true, add);
+  if (larger != nullptr) readList(*larger, false, add);
+  return words;
+}
+
+std::shared_ptr<const WordCase> WordCase::load(const std::string& commonPath,
+                                               const std::string& largerPath) {
+  std::ifstream common(commonPath);
+  if (!common) return nullptr;
+  std::ifstream larger(largerPath);
+  std::shared_ptr<const WordCase> words = fromLists(common, larger ? &larger : nullptr);
+  // A read that failed midway leaves a list that may lack the lower-case
+  // entries which keep common words lower case: better no list at all.
+  if (common.bad()) return nullptr;
+  if (larger.is_open() && larger.bad()) {
+    std::ifstream again(commonPath);
+    return again ? fromLists(again, nullptr) : nullptr;
+  }
+  return words;
+}
+
+const WordCase::Entry* WordCase::find(const std::string& lower, std::string& suffix) const {
+  suffix.clear();
+  auto found = entries_.find(lower);
+  if (found == entries_.end() && hasPossessiveEnding(lower)) {
+    suffix = "'s";
+    found = entries_.find(lower.substr(0, lower.size() - 2));
+  }
+  return found == entries_.end() ? nullptr : &found->second;
+}
+
+WordCase::Kind WordCase::kind(const std::string& lower) const {
+  std::string suffix;
+  const Entry* entry = find(lower, suffix);
+  if (entry == nullptr) return Kind::kUnknown;
+  if (!entry->capital) return Kind::kCommon;
+  return entry->lower ? Kind::kEither : Kind::kProper;
+}
+
+std::string WordCase::capitalised(const std::string& lower) const {
+  std::string suffix;
+  const Entry* entry = find(lower, suffix);
+  if (entry == nullptr || !entry->capital) return lower;
+  std::string word = lower.substr(0, lower.size() - suffix.size());
+  for (size_t i = 0; i < word.size(); ++i) {
+    if ((entry->upper >> i & 1) && isLower(word[i])) word[i] = static_cast<char>(word[i] - 'a' + 'A');
+  }
+  return word + suffix;
+}
+
+std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase() {
+  static const std::shared_future<std::shared_ptr<const WordCase>> shared = [] {
+    std::promise<std::shared_ptr<const WordCase>> loaded;
+    std::shared_future<std::shared_ptr<const WordCase>> future = loaded.get_future().share();
+    // Detached: the process may exit while the lists are still being read.
+    std::thread([loaded = std::move(loaded)]() mutable {
+      yieldToStartUp();
+      loaded.set_value(WordCase::load(kCommonList, kLargerList));
+    }).detach();
+    return future;
+  }();
+  return shared;
+}
+
+}  // namespace platform::pocketsphinx
