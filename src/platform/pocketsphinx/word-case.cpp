@@ -12,8 +12,10 @@
 namespace platform::pocketsphinx {
 namespace {
 
-constexpr const char* kCommonList = "/usr/share/dict/american-english";
-constexpr const char* kLargerList = "/usr/share/dict/american-english-large";
+// Common words first: the first list that can be read decides doubt.
+const std::vector<std::string> kDebianLists = {"/usr/share/dict/american-english-small",
+                                               "/usr/share/dict/american-english",
+                                               "/usr/share/dict/american-english-large"};
 constexpr size_t kLongestWord = 32;  // one bit per letter in Entry::upper
 constexpr int kLoadNiceness = 10;
 
@@ -70,27 +72,27 @@ void WordCase::add(const std::string& word, bool common) {
   entry.capital = true;
 }
 
-std::shared_ptr<const WordCase> WordCase::fromLists(std::istream& common, std::istream* larger) {
+std::shared_ptr<const WordCase> WordCase::fromLists(const std::vector<std::istream*>& lists) {
+  if (lists.empty()) return nullptr;
   auto words = std::make_shared<WordCase>();
-  words->entries_.reserve(160000);
+  words->entries_.reserve(80000);
   const auto add = [&words](const std::string& line, bool isCommon) { words->add(line, isCommon); };
-  readList(common, true, add);
-  if (larger != nullptr) readList(*larger, false, add);
+  for (std::istream* list : lists) readList(*list, list == lists.front(), add);
   return words;
 }
 
-std::shared_ptr<const WordCase> WordCase::load(const std::string& commonPath,
-                                               const std::string& largerPath) {
-  std::ifstream common(commonPath);
-  if (!common) return nullptr;
-  std::ifstream larger(largerPath);
-  std::shared_ptr<const WordCase> words = fromLists(common, larger ? &larger : nullptr);
-  // A read that failed midway leaves a list that may lack the lower-case
-  // entries which keep common words lower case: better no list at all.
-  if (common.bad()) return nullptr;
-  if (larger.is_open() && larger.bad()) {
-    std::ifstream again(commonPath);
-    return again ? fromLists(again, nullptr) : nullptr;
+std::shared_ptr<const WordCase> WordCase::load(const std::vector<std::string>& paths) {
+  std::vector<std::unique_ptr<std::ifstream>> files;
+  std::vector<std::istream*> lists;
+  for (const std::string& path : paths) {
+    auto file = std::make_unique<std::ifstream>(path);
+    if (!*file) continue;
+    lists.push_back(file.get());
+    files.push_back(std::move(file));
+  }
+  std::shared_ptr<const WordCase> words = fromLists(lists);
+  for (const auto& file : files) {
+    if (file->bad()) return nullptr;
   }
   return words;
 }
@@ -131,7 +133,7 @@ std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase() {
     // Detached: the process may exit while the lists are still being read.
     std::thread([loaded = std::move(loaded)]() mutable {
       yieldToStartUp();
-      loaded.set_value(WordCase::load(kCommonList, kLargerList));
+      loaded.set_value(WordCase::load(kDebianLists));
     }).detach();
     return future;
   }();

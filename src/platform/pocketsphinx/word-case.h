@@ -1,14 +1,16 @@
 // How English writes a word's letters, learnt from Debian's American English
-// word lists (wamerican, wamerican-large): "monday" is written "Monday",
-// "nasa" "NASA", "o'brien" "O'Brien".
+// word lists (wamerican-small, wamerican, wamerican-large): "monday" is
+// written "Monday", "nasa" "NASA", "o'brien" "O'Brien".
 //
 // The rule: a word is capitalised when a list holds it capitalised and the
-// common list (american-english) does not hold it in lower case. So
-// "monday", "london", "english" and "april" are capitalised, while words
-// that are both a name and a common word ("will", "may", "mark", "bill",
-// "john") stay as the decoder wrote them: the lists leave the doubt open.
-// The large list adds rarer names; a lower-case sense that only the large
-// list knows ("english", a spin in billiards) is too rare to count.
+// small list of common words (american-english-small) does not hold it in
+// lower case. So "monday", "london", "english", "april", "john" and "japan"
+// are capitalised, while words that are both a name and a common word
+// ("will", "may", "mark", "bill", "china", "french") stay as the decoder
+// wrote them: the common words leave the doubt open. A lower-case sense
+// that only the larger lists know ("john", "japan", "english" in billiards)
+// is too rare to outweigh the name. The price: a few informal words that
+// the larger lists hold in both forms ("max", "ex") come out capitalised.
 //
 // Possessives ("Monday's") are not stored: they are looked up by their stem.
 // Entries with letters outside ASCII are skipped, as the decoder's
@@ -22,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace platform::pocketsphinx {
 
@@ -34,11 +37,14 @@ class WordCase {
     kEither,   // both: a name and a common word
   };
 
-  // `common` decides doubt; `larger` (may be null) adds capitalised words.
-  static std::shared_ptr<const WordCase> fromLists(std::istream& common, std::istream* larger);
-  // Null when the common list cannot be read; the larger one is optional.
-  static std::shared_ptr<const WordCase> load(const std::string& commonPath,
-                                              const std::string& largerPath);
+  // The first list's lower-case words decide doubt; every list adds its
+  // capitalised words. Null when `lists` is empty.
+  static std::shared_ptr<const WordCase> fromLists(const std::vector<std::istream*>& lists);
+  // The lists at `paths` that can be read, in that order (a list that
+  // cannot be read is skipped, so the next one decides doubt). Null when
+  // none can be read, or when reading one fails midway: a list cut short
+  // could lack the lower-case words that keep common words lower case.
+  static std::shared_ptr<const WordCase> load(const std::vector<std::string>& paths);
 
   // `lower`: a decoded word in ASCII lower case.
   Kind kind(const std::string& lower) const;
@@ -57,7 +63,7 @@ class WordCase {
   std::unordered_map<std::string, Entry> entries_;
 };
 
-// The two Debian lists, read once per process on a thread of its own that
+// The Debian lists, read once per process on a thread of its own that
 // yields to start-up; later calls share the first load. The result is null
 // when the lists are missing or unreadable: text then gets sentence case only.
 std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase();
