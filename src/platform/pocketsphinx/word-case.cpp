@@ -62,22 +62,46 @@ void WordCase::add(const std::string& word, bool common) {
       return;  // digits, spaces, letters outside ASCII
     }
   }
-  if (upper == 0) {
-    // Only the common list's lower-case words cast doubt on a capital.
-    if (common) entries_[lower].lower = true;
-    return;
+  // Only the common list's lower-case words cast doubt on a capital.
+  if (upper == 0 && !common) return;
+  entries_.push_back({static_cast<uint32_t>(keys_.size()), static_cast<uint8_t>(lower.size()),
+                      upper == 0, upper != 0, upper});
+  keys_ += lower;
+}
+
+// One entry per key, its key stored once. Among a word's capitalised forms
+// the first read wins, unless a later one is in title case and it is not.
+void WordCase::sortAndMerge() {
+  const auto byKey = [this](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); };
+  std::stable_sort(entries_.begin(), entries_.end(), byKey);
+  std::string keys;
+  std::vector<Entry> merged;
+  for (const Entry& entry : entries_) {
+    // The last merged key is the tail of `keys`.
+    const bool newKey = merged.empty() || keyOf(entry) != std::string_view(keys).substr(merged.back().offset);
+    if (newKey) {
+      merged.push_back({static_cast<uint32_t>(keys.size()), entry.size, false, false, 0});
+      keys += keyOf(entry);
+    }
+    Entry& into = merged.back();
+    into.lower = into.lower || entry.lower;
+    if (entry.capital && (!into.capital || (isTitleCase(entry.upper) && !isTitleCase(into.upper)))) {
+      into.upper = entry.upper;
+      into.capital = true;
+    }
   }
-  Entry& entry = entries_[lower];
-  if (!entry.capital || (isTitleCase(upper) && !isTitleCase(entry.upper))) entry.upper = upper;
-  entry.capital = true;
+  merged.shrink_to_fit();
+  keys_ = std::move(keys);
+  entries_ = std::move(merged);
 }
 
 std::shared_ptr<const WordCase> WordCase::fromLists(const std::vector<std::istream*>& lists) {
   if (lists.empty()) return nullptr;
   auto words = std::make_shared<WordCase>();
-  words->entries_.reserve(80000);
+  words->entries_.reserve(1 << 17);
   const auto add = [&words](const std::string& line, bool isCommon) { words->add(line, isCommon); };
   for (std::istream* list : lists) readList(*list, list == lists.front(), add);
+  words->sortAndMerge();
   return words;
 }
 
@@ -98,13 +122,18 @@ std::shared_ptr<const WordCase> WordCase::load(const std::vector<std::string>& p
 }
 
 const WordCase::Entry* WordCase::find(const std::string& lower, std::string& suffix) const {
+  const auto lookUp = [this](std::string_view key) -> const Entry* {
+    const auto found = std::lower_bound(entries_.begin(), entries_.end(), key,
+                                        [this](const Entry& entry, std::string_view k) { return keyOf(entry) < k; });
+    return found != entries_.end() && keyOf(*found) == key ? &*found : nullptr;
+  };
   suffix.clear();
-  auto found = entries_.find(lower);
-  if (found == entries_.end() && hasPossessiveEnding(lower)) {
+  const Entry* found = lookUp(lower);
+  if (found == nullptr && hasPossessiveEnding(lower)) {
     suffix = "'s";
-    found = entries_.find(lower.substr(0, lower.size() - 2));
+    found = lookUp(std::string_view(lower).substr(0, lower.size() - 2));
   }
-  return found == entries_.end() ? nullptr : &found->second;
+  return found;
 }
 
 WordCase::Kind WordCase::kind(const std::string& lower) const {

@@ -23,7 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace platform::pocketsphinx {
@@ -52,15 +52,22 @@ class WordCase {
   std::string capitalised(const std::string& lower) const;
 
  private:
+  // One per word, sorted by its lower-case key in keys_: the lists hold
+  // some 100,000 words, kept in a third of a hash map's memory (~1.5 MB).
   struct Entry {
-    uint32_t upper = 0;  // bit i: letter i is upper case
-    bool lower = false;  // the common list holds the word in lower case
-    bool capital = false;
+    uint32_t offset = 0;  // of the key in keys_
+    uint8_t size = 0;
+    bool lower = false;    // the common list holds the word in lower case
+    bool capital = false;  // some list holds it capitalised
+    uint32_t upper = 0;    // bit i: letter i is upper case
   };
+  std::string_view keyOf(const Entry& entry) const { return {keys_.data() + entry.offset, entry.size}; }
   const Entry* find(const std::string& lower, std::string& suffix) const;
   void add(const std::string& line, bool common);
+  void sortAndMerge();
 
-  std::unordered_map<std::string, Entry> entries_;
+  std::string keys_;
+  std::vector<Entry> entries_;
 };
 
 // The Debian lists, read once per process on a thread of its own that
