@@ -24,7 +24,9 @@
 //   of a word its model already has only by interpolating a second language
 //   model, a cost at every start for a gain not measured; words outside the
 //   dictionary have no pronunciation and are skipped.
-// - Punctuation: sentence case and a full stop per segment (transcript.h).
+// - Punctuation: sentence case and a full stop per segment; for English
+//   models also the capitals of names, days and nationalities from Debian's
+//   word lists, titles as "Mr.", and "?" after a question (transcript.h).
 #pragma once
 
 #include <memory>

@@ -12,6 +12,7 @@
 #include "platform/pocketsphinx/pocketsphinx-speech.h"
 #include "platform/pocketsphinx/recognition.h"
 #include "platform/pocketsphinx/requests.h"
+#include "platform/pocketsphinx/word-case.h"
 
 namespace platform {
 namespace pocketsphinx {
@@ -24,6 +25,7 @@ struct TaskContext {
   ResultHandler handler;
   RequestOptions options;
   FormatOptions format;
+  std::shared_future<std::shared_ptr<const WordCase>> wordCase;  // invalid: not English
 };
 
 // Queues one delivery on the main queue. Any thread.
@@ -59,7 +61,7 @@ class Recognizer final : public SpeechRecognizer {
 
 void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
                                  ResultHandler handler) {
-  auto task = std::make_shared<TaskContext>(TaskContext{std::move(request), std::move(handler), {}, {}});
+  auto task = std::make_shared<TaskContext>(TaskContext{std::move(request), std::move(handler), {}, {}, {}});
   if (!isAvailable()) {
     deliverError(task, "Speech recognition is not available: the model files for \u201c" +
                            files_.folder + "\u201d are missing or unreadable.");
@@ -74,6 +76,7 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   task->options = state->options();
   task->format = {task->options.addsPunctuation, files_.folder.rfind("en", 0) == 0,
                   task->options.contextualStrings};
+  if (task->format.english) task->wordCase = sharedDebianWordCase();
   globalAsync([task, loader = loader_] {
     std::unique_ptr<AudioSource> source = openSource(task);
     if (source) run(task, loader, std::move(source));
@@ -102,7 +105,7 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
   EngineWatch watch([task] { deliverError(task, "The speech recognizer failed while decoding the audio."); });
-  Transcript transcript(task->format);
+  Transcript transcript(task->format, task->wordCase.valid() ? task->wordCase.get() : nullptr);
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
@@ -142,6 +145,7 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
   // The first recognizer for a folder starts reading its model right away,
   // overlapping start-up, permissions and audio set-up.
   if (!loader) loader = std::make_shared<DecoderLoader>(files);
+  if (files.folder.rfind("en", 0) == 0) sharedDebianWordCase();  // starts the word list's load
   return std::make_shared<Recognizer>(std::move(files), loader);
 }
 

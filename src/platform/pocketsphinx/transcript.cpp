@@ -1,5 +1,6 @@
 #include "platform/pocketsphinx/transcript.h"
 
+#include <initializer_list>
 #include <sstream>
 
 namespace platform::pocketsphinx {
@@ -26,10 +27,84 @@ bool isEnglishPronounI(const std::string& word) {
   return word == "i" || (word.size() > 2 && word[0] == 'i' && word[1] == '\'');
 }
 
+bool isOneOf(const std::string& word, std::initializer_list<const char*> set) {
+  for (const char* member : set) {
+    if (word == member) return true;
+  }
+  return false;
+}
+
+// The decoder's dictionary spells these with and without the dot.
+const char* titleOf(std::string lower) {
+  if (!lower.empty() && lower.back() == '.') lower.pop_back();
+  static const struct { const char* spoken; const char* written; } kTitles[] = {
+      {"mr", "Mr."}, {"mrs", "Mrs."}, {"ms", "Ms."}, {"dr", "Dr."},
+      {"st", "St."}, {"jr", "Jr."},   {"sr", "Sr."}, {"messrs", "Messrs."},
+  };
+  for (const auto& title : kTitles) {
+    if (lower == title.spoken) return title.written;
+  }
+  return nullptr;
+}
+
+// "Had" is left out: "Had he known, he would have come" opens a statement
+// as often as a question.
+bool isAuxiliary(const std::string& word) {
+  return isOneOf(word, {"am", "is", "are", "was", "were", "do", "does", "did", "have", "has",
+                        "can", "could", "will", "would", "shall", "should", "may", "might", "must",
+                        "isn't", "aren't", "wasn't", "weren't", "don't", "doesn't", "didn't",
+                        "haven't", "hasn't", "hadn't", "can't", "couldn't", "won't", "wouldn't",
+                        "shouldn't"});
+}
+
+// Words that open a subject: "did you", "is the", "are there".
+bool opensSubject(const std::string& word) {
+  return isOneOf(word, {"i", "you", "he", "she", "it", "we", "they", "there", "the", "a", "an",
+                        "this", "that", "these", "those", "my", "your", "his", "her", "its", "our",
+                        "their", "any", "anyone", "anybody", "anything", "someone", "somebody",
+                        "something", "everyone", "everybody", "everything", "all", "some", "no"});
+}
+
+// Whether a segment opens the way an English question does. `written`
+// holds the same words as formatted: a capital marks a name.
+// - "who", "whose", "whom", "why": a question ("Who called").
+// - "what", "where", "when", "which", "how": a question when an auxiliary
+//   verb comes at once or after up to two words that do not open a subject
+//   ("Where is", "What time is it", "How many people are"), or with "about"
+//   ("How about Monday"). A subject right after makes a clause: "When he
+//   came we left", "When the train is late".
+// - An auxiliary verb followed by a subject: a pronoun, a determiner,
+//   "there", or a capitalised name ("Did you", "Is the", "Can Mary"). Its
+//   name-and-common twin stays a statement: "Will Smith called".
+bool asksQuestion(const std::vector<std::string>& spoken, const std::vector<std::string>& written) {
+  std::vector<std::string> lower;
+  for (size_t i = 0; i < spoken.size() && i < 4; ++i) lower.push_back(asciiLower(spoken[i]));
+  const std::string& first = lower[0];
+  if (isOneOf(first, {"who", "whose", "whom", "why"})) return true;
+  if (isOneOf(first, {"what", "where", "when", "which", "how"})) {
+    if (lower.size() > 1 && lower[1] == "about") return true;
+    for (size_t i = 1; i < lower.size() && i <= 3; ++i) {
+      if (isAuxiliary(lower[i])) return true;
+      if (opensSubject(lower[i])) return false;
+    }
+    return false;
+  }
+  if (!isAuxiliary(first) || lower.size() < 2) return false;
+  const char next = written[1][0];
+  return opensSubject(lower[1]) || (next >= 'A' && next <= 'Z');
+}
+
+std::string capitaliseFirst(std::string word) {
+  if (!word.empty() && word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 'a' + 'A');
+  return word;
+}
+
 }  // namespace
 
-Transcript::Transcript(const FormatOptions& options)
-    : punctuate_(options.addsPunctuation), english_(options.english) {
+Transcript::Transcript(const FormatOptions& options, std::shared_ptr<const WordCase> wordCase)
+    : punctuate_(options.addsPunctuation),
+      writesEnglish_(options.addsPunctuation && options.english),
+      wordCase_(writesEnglish_ ? std::move(wordCase) : nullptr) {
   for (const std::string& string : options.contextualStrings) {
     if (isSingleWord(string)) casing_.emplace(asciiLower(string), string);
   }
@@ -54,24 +129,57 @@ std::string Transcript::text() const {
 }
 
 std::string Transcript::format(const std::string& segment, bool finished) const {
-  std::istringstream words(segment);
-  std::string word, out;
-  while (words >> word) {
-    if (isFiller(word)) continue;
-    if (!out.empty()) out += ' ';
-    out += caseWord(word);
+  std::istringstream stream(segment);
+  std::vector<std::string> spoken;
+  std::string word;
+  while (stream >> word) {
+    if (!isFiller(word)) spoken.push_back(word);
   }
-  if (out.empty() || !punctuate_) return out;
-  if (out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
-  if (finished) out += '.';
-  return out;
+  if (spoken.empty()) return "";
+  std::vector<std::string> written = caseWords(spoken);
+  std::string out;
+  for (const std::string& each : written) out += (out.empty() ? "" : " ") + each;
+  if (!punctuate_) return out;
+  out = capitaliseFirst(std::move(out));
+  if (!finished) return out;
+  if (writesEnglish_ && asksQuestion(spoken, written)) return out + '?';
+  return out.back() == '.' ? out : out + '.';
 }
 
-std::string Transcript::caseWord(const std::string& word) const {
-  const auto given = casing_.find(asciiLower(word));
+std::vector<std::string> Transcript::caseWords(const std::vector<std::string>& words) const {
+  std::vector<std::string> written;
+  int nameWords = 0;
+  for (const std::string& word : words) written.push_back(caseWord(word, nameWords));
+  return written;
+}
+
+// `nameWords`: how many more words after a title may still be its name;
+// 3 right after the title, counting down along the name.
+std::string Transcript::caseWord(const std::string& spoken, int& nameWords) const {
+  const int afterTitle = nameWords;
+  nameWords = 0;
+  const std::string word = asciiLower(spoken);
+  const auto given = casing_.find(word);
   if (given != casing_.end()) return given->second;
-  if (punctuate_ && english_ && isEnglishPronounI(word)) return "I" + word.substr(1);
-  return word;
+  if (!writesEnglish_) return spoken;
+  if (isEnglishPronounI(word)) return "I" + word.substr(1);
+  if (const char* title = titleOf(word)) {
+    nameWords = 3;
+    return title;
+  }
+  using Kind = WordCase::Kind;
+  const Kind kind = this->kind(word);
+  const bool firstOfName = afterTitle == 3 && kind != Kind::kCommon;
+  const bool restOfName = wordCase_ && afterTitle > 0 && (kind == Kind::kUnknown || kind == Kind::kProper);
+  if (firstOfName || restOfName) {
+    nameWords = afterTitle - 1;
+    return wordCase_ && kind != Kind::kUnknown ? wordCase_->capitalised(word) : capitaliseFirst(word);
+  }
+  return kind == Kind::kProper ? wordCase_->capitalised(word) : word;
+}
+
+WordCase::Kind Transcript::kind(const std::string& lower) const {
+  return wordCase_ ? wordCase_->kind(lower) : WordCase::Kind::kUnknown;
 }
 
 }  // namespace platform::pocketsphinx

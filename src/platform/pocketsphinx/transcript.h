@@ -7,14 +7,29 @@
 //   decoder only produces words of its pronunciation dictionary, which holds
 //   lowercase entries, so strings it does not know are skipped by nature.
 // - Punctuation on: the segment starts with a capital letter and a finished
-//   segment ends with a full stop; English models also capitalise the
-//   pronoun "I" and its contractions. Nothing else is punctuated.
+//   segment ends with a full stop. Nothing else is punctuated.
+// - Punctuation on and an English model: words are written as English
+//   writes them. The pronoun "I" and its contractions are capitalised;
+//   titles are abbreviated ("mr" and "mr." become "Mr.", likewise "Mrs.",
+//   "Ms.", "Dr.", "St.", "Jr.", "Sr.", "Messrs."); names, days, months and
+//   nationalities take the capitals of the word list (word-case.h). After a
+//   title the name that follows is capitalised even where the list cannot
+//   tell: its first word unless the list knows it only in lower case
+//   ("Mr. John"), further words the list does not know or knows only
+//   capitalised ("Mr. John Dashwood", but "Dr. Smith will"). A finished
+//   segment that opens as a question ends with "?" (asksQuestion in
+//   transcript.cpp); a full stop is not added after an abbreviation.
+//   Without the word list (null): sentence case, "I", titles and the one
+//   word after them, and question marks.
 // Decoder fillers (<s>, </s>, <sil>, [NOISE], ...) never reach the text.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/pocketsphinx/word-case.h"
 
 namespace platform::pocketsphinx {
 
@@ -26,7 +41,8 @@ struct FormatOptions {
 
 class Transcript {
  public:
-  explicit Transcript(const FormatOptions& options);
+  // `wordCase`: the capitals of English words; null when there is no list.
+  explicit Transcript(const FormatOptions& options, std::shared_ptr<const WordCase> wordCase = nullptr);
 
   // `hypothesis`: the decoder's text for the segment in progress.
   void setHypothesis(const std::string& hypothesis);
@@ -37,10 +53,13 @@ class Transcript {
 
  private:
   std::string format(const std::string& segment, bool finished) const;
-  std::string caseWord(const std::string& word) const;
+  std::vector<std::string> caseWords(const std::vector<std::string>& words) const;
+  std::string caseWord(const std::string& word, int& nameWords) const;
+  WordCase::Kind kind(const std::string& lower) const;
 
   bool punctuate_;
-  bool english_;
+  bool writesEnglish_;  // punctuation on and an English model
+  std::shared_ptr<const WordCase> wordCase_;
   std::unordered_map<std::string, std::string> casing_;  // lowercase -> as given
   std::string committed_;
   std::string current_;  // formatted, or empty
