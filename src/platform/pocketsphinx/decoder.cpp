@@ -7,8 +7,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <thread>
-#include <vector>
+
+#include "platform/pocketsphinx/vocabulary-model.h"
 
 namespace platform::pocketsphinx {
 namespace {
@@ -55,38 +60,101 @@ void silenceEngineLog() {
   });
 }
 
-Decoder loadDecoder(const ModelFiles& files) {
+namespace {
+
+// The model read, without a search yet: the language model is attached
+// with the vocabulary (vocabulary-model.h).
+struct ReadModel {
+  Decoder decoder;
+  LanguageModel languageModel;
+};
+
+ReadModel readModel(const ModelFiles& files) {
   silenceEngineLog();
-  std::vector<const char*> argv = {"-hmm",  files.acoustic.c_str(),   "-lm",
-                                   files.languageModel.c_str(), "-dict", files.dictionary.c_str()};
+  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", files.dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
   cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
                                     const_cast<char**>(argv.data()), FALSE);
-  if (config == nullptr) return nullptr;
+  if (config == nullptr) return {};
   Decoder decoder(ps_init(config));
   cmd_ln_free_r(config);  // the decoder holds its own reference when it exists
-  return decoder;
+  if (!decoder) return {};
+  LanguageModel languageModel = readLanguageModel(decoder.get(), files.languageModel);
+  if (!languageModel) return {};
+  return {std::move(decoder), std::move(languageModel)};
 }
 
-DecoderLoader::DecoderLoader(ModelFiles files) : files_(std::move(files)) {
-  std::promise<Decoder> loaded;
-  preload_ = loaded.get_future();
-  // Detached: the thread owns only the promise and a copy of the paths, so
-  // it may outlive the loader (the process can exit while it still reads).
-  std::thread([loaded = std::move(loaded), files = files_]() mutable {
+// The hand-written pronunciations are in the US English phone set.
+bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 0; }
+
+Decoder withVocabulary(ReadModel model, const ModelFiles& files, const Vocabulary& vocabulary) {
+  if (!model.decoder) return nullptr;
+  if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
+                            isEnglish(files)))
+    return nullptr;
+  return std::move(model.decoder);
+}
+
+struct Prepared {
+  Decoder decoder;
+  Vocabulary vocabulary;  // what it was prepared with
+};
+
+}  // namespace
+
+Decoder loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
+  return withVocabulary(readModel(files), files, vocabulary);
+}
+
+struct DecoderLoader::Preload {
+  std::mutex mutex;  // guards the rest
+  std::condition_variable expecting;
+  std::optional<Vocabulary> expected;
+  std::future<Prepared> prepared;  // invalid once taken
+};
+
+DecoderLoader::DecoderLoader(ModelFiles files)
+    : files_(std::move(files)), preload_(std::make_shared<Preload>()) {
+  std::promise<Prepared> loaded;
+  preload_->prepared = loaded.get_future();
+  // Detached: the thread owns only the promise, the shared preload state and
+  // a copy of the paths, so it may outlive the loader (the process can exit
+  // while it still reads, or waits for a vocabulary that never comes).
+  std::thread([loaded = std::move(loaded), preload = preload_, files = files_]() mutable {
     yieldToStartUp();
-    loaded.set_value(loadDecoder(files));
+    ReadModel model = readModel(files);
+    Vocabulary vocabulary;
+    {
+      std::unique_lock lock(preload->mutex);
+      preload->expecting.wait(lock, [&] { return preload->expected.has_value(); });
+      vocabulary = *preload->expected;
+    }
+    Decoder decoder = withVocabulary(std::move(model), files, vocabulary);
+    loaded.set_value({std::move(decoder), std::move(vocabulary)});
   }).detach();
 }
 
-Decoder DecoderLoader::take() {
-  std::future<Decoder> preload;
+void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
   {
-    std::lock_guard lock(mutex_);
-    preload = std::move(preload_);
+    std::lock_guard lock(preload_->mutex);
+    if (preload_->expected) return;
+    preload_->expected = vocabulary;
   }
-  if (preload.valid()) return preload.get();
-  return loadDecoder(files_);
+  preload_->expecting.notify_all();
+}
+
+Decoder DecoderLoader::take(const Vocabulary& vocabulary) {
+  expectVocabulary(vocabulary);  // the background load may be waiting for one
+  std::future<Prepared> preloaded;
+  {
+    std::lock_guard lock(preload_->mutex);
+    preloaded = std::move(preload_->prepared);
+  }
+  if (preloaded.valid()) {
+    Prepared prepared = preloaded.get();
+    if (prepared.vocabulary == vocabulary) return std::move(prepared.decoder);
+  }
+  return loadDecoder(files_, vocabulary);
 }
 
 }  // namespace platform::pocketsphinx
