@@ -21,6 +21,7 @@ import tempfile  # noqa: E402
 import filemode  # noqa: E402
 import levelmeter  # noqa: E402
 import live  # noqa: E402
+import vocabulary  # noqa: E402
 from table import log, print_table  # noqa: E402
 from wer import LIBRIVOX, transcripts  # noqa: E402
 
@@ -35,7 +36,7 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
-    parser.add_argument("--sections", default="level,file,live")
+    parser.add_argument("--sections", default="level,file,live,vocabulary")
     args = parser.parse_args()
     start_load = os.getloadavg()[0]
     sections = args.sections.split(",")
@@ -54,6 +55,8 @@ def main():
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += live.rows(args.tool, args.runs, args.tail, args.rig_env, args.rig_problem,
                               refs, folder)
+    if "vocabulary" in sections:
+        rows += vocabulary.rows(args.tool)
     print_table(rows, args.runs, start_load)
 
 

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Prints the benchmark table: zentrova-dictate against pocketsphinx_continuous
 # (same engine, same model) on start-up, file transcription, stop latency,
-# peak memory and word error rate, and the level meter against its floor.
+# peak memory and word error rate, the level meter against its floor, and
+# recall of the contextual vocabulary (with vocabulary words falsely heard).
 #
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
-# comma list of level, file, live; default all three).
+# comma list of level, file, live, vocabulary; default all four).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about five minutes. It starts a
+# time or memory of whole processes. It takes about seven minutes. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
 # exit status is 0 whatever the figures say.
@@ -19,7 +20,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,file,live}
+sections=${BENCH_SECTIONS:-level,file,live,vocabulary}
 
 tool=$build/zentrova-dictate
 level_bench=$build/bench/level_bench
