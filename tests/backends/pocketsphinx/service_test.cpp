@@ -206,6 +206,8 @@ TEST(FileTask, UnreadableInputsGiveOneErrorNamingTheFile) {
       {dir / "notes.txt", "notes.txt"},     {dir / "truncated.wav", "truncated.wav"},
       {dir / "folder.wav", "folder.wav"},   {dir / "pipe.wav", "pipe.wav"},
       {"/dev/zero", "zero"},
+      // Not UTF-8: the bad bytes are replaced, so the description can be sent.
+      {dir / "\xff" "bad\xc3.wav", "\uFFFD" "bad\uFFFD.wav"},
   };
   for (const auto& c : cases) {
     Deliveries deliveries;
