@@ -57,29 +57,39 @@ bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std
   return !pronunciations.empty();
 }
 
-// The lowercase vocabulary words the decoder can say, adding the missing
+struct VocabularyWord {
+  std::string lower;
+  bool known;  // the dictionary had it
+};
+
+// The vocabulary words the decoder can say, adding the missing
 // pronunciations on the way.
-std::vector<std::string> pronounceableWords(ps_decoder_t* decoder,
-                                            const std::vector<std::string>& strings, bool english) {
+std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
+                                               const std::vector<std::string>& strings, bool english) {
   std::set<std::string> seen;
-  std::vector<std::string> words;
+  std::vector<VocabularyWord> words;
   for (const std::string& string : strings) {
     if (!isSingleWord(string)) continue;
     const std::string lower = asciiLower(string);
     if (!seen.insert(lower).second) continue;
-    if (!lookUp(decoder, lower).empty() || addPronunciations(decoder, string, lower, english))
-      words.push_back(lower);
+    if (!lookUp(decoder, lower).empty())
+      words.push_back({lower, true});
+    else if (addPronunciations(decoder, string, lower, english))
+      words.push_back({lower, false});
   }
   return words;
 }
 
-// A unigram model giving each word the same probability. The reader takes a
-// path only, so the text goes through an anonymous in-memory file: nothing
-// is written to disk.
-LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<std::string>& words) {
+// The unigram model of the vocabulary. The reader takes a path only, so the
+// text goes through an anonymous in-memory file: nothing is written to disk.
+LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWord>& words) {
+  double shares = 0;
+  for (const VocabularyWord& word : words) shares += word.known ? kKnownWordShare : 1.0;
   std::string text = "\\data\\\nngram 1=" + std::to_string(words.size()) + "\n\n\\1-grams:\n";
-  const std::string probability = std::to_string(-std::log10(static_cast<double>(words.size())));
-  for (const std::string& word : words) text += probability + " " + word + "\n";
+  for (const VocabularyWord& word : words) {
+    const double share = word.known ? kKnownWordShare : 1.0;
+    text += std::to_string(std::log10(share / shares)) + " " + word.lower + "\n";
+  }
   text += "\n\\end\\\n";
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);
   if (file < 0) return nullptr;
@@ -111,7 +121,7 @@ LanguageModel readLanguageModel(ps_decoder_t* decoder, const std::string& path) 
 bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
                           const std::vector<std::string>& strings, bool english) {
   if (!main) return false;
-  const std::vector<std::string> words = pronounceableWords(decoder, strings, english);
+  const std::vector<VocabularyWord> words = pronounceableWords(decoder, strings, english);
   // Without an in-memory file the vocabulary cannot be weighted; the words
   // the dictionary already had are still heard as well as before.
   LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(decoder, words);
