@@ -2,7 +2,6 @@
 
 #include <pocketsphinx.h>
 #include <sphinxbase/ckd_alloc.h>
-#include <sphinxbase/logmath.h>
 #include <sphinxbase/ngram_model.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -97,7 +96,7 @@ LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWo
   if (write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     const std::string path = "/proc/self/fd/" + std::to_string(file);
     model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA,
-                                 logmath_retain(ps_get_logmath(decoder))));
+                                 ps_get_logmath(decoder)));
   }
   close(file);
   return model;
@@ -113,9 +112,11 @@ bool useLanguageModel(ps_decoder_t* decoder, LanguageModel model) {
 void LanguageModelDeleter::operator()(ngram_model_s* model) const { ngram_model_free(model); }
 
 LanguageModel readLanguageModel(ps_decoder_t* decoder, const std::string& path) {
-  // The model takes over one reference to the log base it is given.
+  // Whatever the reader's documentation says, this version neither takes nor
+  // gives back a reference to the log base (measured with its reference
+  // count): the decoder's own keeps it alive, and retaining it would leak it.
   return LanguageModel(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_AUTO,
-                                        logmath_retain(ps_get_logmath(decoder))));
+                                        ps_get_logmath(decoder)));
 }
 
 bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
