@@ -22,6 +22,7 @@ import filemode  # noqa: E402
 import latency  # noqa: E402
 import levelmeter  # noqa: E402
 import live  # noqa: E402
+import vocabulary  # noqa: E402
 from table import log, print_table  # noqa: E402
 from wer import LIBRIVOX, transcripts  # noqa: E402
 
@@ -36,7 +37,7 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
-    parser.add_argument("--sections", default="level,file,live,latency")
+    parser.add_argument("--sections", default="level,file,live,latency,vocabulary")
     args = parser.parse_args()
     start_load = os.getloadavg()[0]
     sections = args.sections.split(",")
@@ -58,6 +59,8 @@ def main():
     if "latency" in sections:
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += latency.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
+    if "vocabulary" in sections:
+        rows += vocabulary.rows(args.tool)
     print_table(rows, args.runs, start_load)
 
 

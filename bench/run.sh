@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Prints the benchmark table: zentrova-dictate against pocketsphinx_continuous
 # (same engine, same model) on start-up, file transcription, stop latency,
-# peak memory and word error rate, the live text's lag behind the voice, and
-# the level meter against its floor.
+# peak memory and word error rate, the live text's lag behind the voice,
+# recall of the contextual vocabulary (with vocabulary words falsely heard),
+# and the level meter against its floor.
 #
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
-# comma list of level, file, live, latency; default all four).
+# comma list of level, file, live, latency, vocabulary; default all five).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about eight minutes. It starts a
+# time or memory of whole processes. It takes about nine minutes. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
 # exit status is 0 whatever the figures say.
@@ -20,7 +21,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,file,live,latency}
+sections=${BENCH_SECTIONS:-level,file,live,latency,vocabulary}
 
 tool=$build/zentrova-dictate
 level_bench=$build/bench/level_bench

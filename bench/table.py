@@ -78,7 +78,8 @@ def fill_ratio_row(row, ours, theirs, unit, limit=None):
 
 ORDER = ["Launch -> ready", "File mode wall", "File mode CPU", "WER, file", "Stop -> final",
          "WER, live", "First partial lag", "Word lag", "Live final starts",
-         "Peak RSS, file", "Peak RSS, live", "Level meter"]
+         "Peak RSS, file", "Peak RSS, live", "Level meter", "Vocabulary recall",
+         "False vocabulary"]
 
 
 def print_table(rows, runs, start_load):

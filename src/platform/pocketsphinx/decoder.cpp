@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <thread>
-#include <vector>
 
 #include "platform/pocketsphinx/model-check.h"
+#include "platform/pocketsphinx/vocabulary-model.h"
 
 namespace platform::pocketsphinx {
 namespace {
@@ -42,55 +46,131 @@ void yieldToStartUp() {
   setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(current + kLoadNiceness, kNicest));
 }
 
-// Loads a decoder on a thread of its own. A damage the library only finds
-// while reading ends its thread there (engine-log.h) instead of the process,
-// so the load can only be waited on, never joined: the thread is detached
-// and owns the promise and a copy of the paths (the process may exit while
-// it still reads).
-std::future<Decoder> startLoad(const ModelFiles& files, bool yield) {
-  auto loaded = std::make_shared<std::promise<Decoder>>();
-  std::future<Decoder> future = loaded->get_future();
-  std::thread([loaded, files, yield] {
-    if (yield) yieldToStartUp();
-    EngineWatch watch([loaded] { loaded->set_value(nullptr); });
-    loaded->set_value(loadDecoder(files));
-  }).detach();
-  return future;
-}
-
 }  // namespace
 
 void DecoderDeleter::operator()(ps_decoder_s* decoder) const { ps_free(decoder); }
 
-Decoder loadDecoder(const ModelFiles& files) {
-  // The library follows the model definition's indices and the language
-  // model's word count unchecked: damaged, they crash it.
+namespace {
+
+// The model read, without a search yet: the language model is attached
+// with the vocabulary (vocabulary-model.h).
+struct ReadModel {
+  Decoder decoder;
+  LanguageModel languageModel;
+};
+
+// The library follows the model definition's indices and the language
+// model's word count unchecked: damaged, they crash it, so both are checked
+// first. An error it reports while reading means a damaged file even where
+// it goes on (a dictionary line it cannot read, for instance).
+ReadModel readModel(const ModelFiles& files) {
   if (!modelDefinitionSound(files.acoustic) || !languageModelWordsSound(files.languageModel))
-    return nullptr;
-  EngineWatch watch(nullptr);  // nested in startLoad's, which sees fatal ones
-  std::vector<const char*> argv = {"-hmm",  files.acoustic.c_str(),   "-lm",
-                                   files.languageModel.c_str(), "-dict", files.dictionary.c_str()};
+    return {};
+  EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
+  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", files.dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
   cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
                                     const_cast<char**>(argv.data()), FALSE);
-  if (config == nullptr) return nullptr;
+  if (config == nullptr) return {};
   Decoder decoder(ps_init(config));
   cmd_ln_free_r(config);  // the decoder holds its own reference when it exists
-  if (watch.errors() > 0) return nullptr;
-  return decoder;
+  if (!decoder) return {};
+  LanguageModel languageModel = readLanguageModel(decoder.get(), files.languageModel);
+  if (!languageModel || watch.errors() > 0) return {};
+  return {std::move(decoder), std::move(languageModel)};
 }
 
-DecoderLoader::DecoderLoader(ModelFiles files)
-    : files_(std::move(files)), preload_(startLoad(files_, true)) {}
+// The hand-written pronunciations are in the US English phone set.
+bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 0; }
 
-Decoder DecoderLoader::take() {
-  std::future<Decoder> preload;
+Decoder withVocabulary(ReadModel model, const ModelFiles& files, const Vocabulary& vocabulary) {
+  if (!model.decoder) return nullptr;
+  if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
+                            isEnglish(files)))
+    return nullptr;
+  return std::move(model.decoder);
+}
+
+struct Prepared {
+  Decoder decoder;
+  Vocabulary vocabulary;  // what it was prepared with
+};
+
+}  // namespace
+
+Decoder loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
+  return withVocabulary(readModel(files), files, vocabulary);
+}
+
+namespace {
+
+// A later load, on a thread of its own for the same reason as the
+// background one: a fatal damage parks that thread, not the caller's, and
+// the caller learns of it as a null decoder.
+Decoder loadAside(const ModelFiles& files, const Vocabulary& vocabulary) {
+  auto loaded = std::make_shared<std::promise<Decoder>>();
+  std::future<Decoder> future = loaded->get_future();
+  std::thread([loaded, files, vocabulary] {
+    EngineWatch watch([loaded] { loaded->set_value(nullptr); });
+    loaded->set_value(loadDecoder(files, vocabulary));
+  }).detach();
+  return future.get();
+}
+
+}  // namespace
+
+struct DecoderLoader::Preload {
+  std::mutex mutex;  // guards the rest
+  std::condition_variable expecting;
+  std::optional<Vocabulary> expected;
+  std::future<Prepared> prepared;  // invalid once taken
+};
+
+DecoderLoader::DecoderLoader(ModelFiles files)
+    : files_(std::move(files)), preload_(std::make_shared<Preload>()) {
+  auto loaded = std::make_shared<std::promise<Prepared>>();
+  preload_->prepared = loaded->get_future();
+  // Detached: the thread owns only the promise, the shared preload state and
+  // a copy of the paths, so it may outlive the loader (the process can exit
+  // while it still reads, or waits for a vocabulary that never comes). A
+  // damage the library only finds while reading ends the thread there
+  // (engine-log.h), so it could never be joined anyway.
+  std::thread([loaded, preload = preload_, files = files_] {
+    yieldToStartUp();
+    EngineWatch watch([loaded] { loaded->set_value({}); });
+    ReadModel model = readModel(files);
+    Vocabulary vocabulary;
+    {
+      std::unique_lock lock(preload->mutex);
+      preload->expecting.wait(lock, [&] { return preload->expected.has_value(); });
+      vocabulary = *preload->expected;
+    }
+    Decoder decoder = withVocabulary(std::move(model), files, vocabulary);
+    loaded->set_value({std::move(decoder), std::move(vocabulary)});
+  }).detach();
+}
+
+void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
   {
-    std::lock_guard lock(mutex_);
-    preload = std::move(preload_);
+    std::lock_guard lock(preload_->mutex);
+    if (preload_->expected) return;
+    preload_->expected = vocabulary;
   }
-  if (preload.valid()) return preload.get();
-  return startLoad(files_, false).get();
+  preload_->expecting.notify_all();
+}
+
+Decoder DecoderLoader::take(const Vocabulary& vocabulary) {
+  expectVocabulary(vocabulary);  // the background load may be waiting for one
+  std::future<Prepared> preloaded;
+  {
+    std::lock_guard lock(preload_->mutex);
+    preloaded = std::move(preload_->prepared);
+  }
+  if (preloaded.valid()) {
+    Prepared prepared = preloaded.get();
+    if (prepared.vocabulary == vocabulary) return std::move(prepared.decoder);
+  }
+  return loadAside(files_, vocabulary);
 }
 
 }  // namespace platform::pocketsphinx

@@ -8,11 +8,17 @@
 // Every task gets a decoder nobody has used: a decoder adapts to what it
 // hears (cepstral mean, noise floor) and no public call resets all of it, so
 // reusing one would make a task's result depend on the tasks before it.
+//
+// A decoder searches with the task's contextual strings weighted in
+// (vocabulary-model.h). They arrive with the request, after the load has
+// started: the background load reads the model, then waits for the first
+// list it is told to expect before it builds its search with it (the last
+// and longest step), so a task that brings the same list finds it ready.
 #pragma once
 
-#include <future>
 #include <memory>
-#include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/pocketsphinx/engine-log.h"
 #include "platform/pocketsphinx/model.h"
@@ -26,12 +32,16 @@ struct DecoderDeleter {
 };
 using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 
-// Reads the model into a new decoder; null when the model is damaged:
-// PocketSphinx refused it or reported an error while reading it (it goes on
-// past a dictionary line it cannot read, for instance). Blocks for the whole
-// load: never call it on the main queue. Call it only on a thread nobody
-// joins, as the loader does: a damage the library deems fatal parks it.
-Decoder loadDecoder(const ModelFiles& files);
+// A request's contextual strings, as the request lists them.
+using Vocabulary = std::vector<std::string>;
+
+// Reads the model into a new decoder searching with `vocabulary` weighted
+// in; null when the model is damaged: PocketSphinx refused it or reported an
+// error while reading it (it goes on past a dictionary line it cannot read,
+// for instance). Blocks for the whole load: never call it on the main queue.
+// Call it only on a thread nobody joins, as the loader does: a damage the
+// library deems fatal parks it.
+Decoder loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary);
 
 class DecoderLoader {
  public:
@@ -40,15 +50,20 @@ class DecoderLoader {
   DecoderLoader(const DecoderLoader&) = delete;
   DecoderLoader& operator=(const DecoderLoader&) = delete;
 
-  // Worker threads only: a fresh decoder for the caller, the one loading in
-  // the background for the first caller, a new load for later ones. Null
-  // when the model cannot be loaded.
-  Decoder take();
+  // Any thread, never blocks: the vocabulary the next task will likely
+  // bring. Only the first call counts.
+  void expectVocabulary(const Vocabulary& vocabulary);
+
+  // Worker threads only: a fresh decoder searching with `vocabulary`; the
+  // one loading in the background when it is still there and was prepared
+  // with the same list, a new load otherwise. Null when the model cannot be
+  // loaded.
+  Decoder take(const Vocabulary& vocabulary);
 
  private:
+  struct Preload;  // shared with the background load, which may outlive us
   const ModelFiles files_;
-  std::mutex mutex_;              // guards preload_
-  std::future<Decoder> preload_;  // invalid once taken
+  const std::shared_ptr<Preload> preload_;
 };
 
 }  // namespace platform::pocketsphinx

@@ -17,13 +17,15 @@
 //   buffers without float data are ignored. Files: every channel mixed down
 //   to their mean, read through libsndfile. Both resampled to 16 kHz with
 //   libsoxr.
-// - Contextual strings set the casing of words the decoder produces (see
-//   transcript.h). They do not change what is likely to be heard: every
-//   dictionary word of the vocabulary the tool sends is already in the
-//   shipped language model, and this PocketSphinx can raise the probability
-//   of a word its model already has only by interpolating a second language
-//   model, a cost at every start for a gain not measured; words outside the
-//   dictionary have no pronunciation and are skipped.
+// - Contextual strings are made likely to be heard, and set the casing of
+//   the words that match them (transcript.h). Single words only: the
+//   dictionary's words are; a word it lacks gets pronunciations when it is
+//   an acronym (spelled letter by letter) or one of the names the tool
+//   sends (pronunciations.h), else it cannot be heard. A unigram model of
+//   the words is mixed into the main language model (vocabulary-model.h).
+//   The strings reach the background load as soon as a request records
+//   them, so a task usually finds its decoder prepared with them; a task
+//   whose strings differ from the prepared ones loads a decoder of its own.
 // - Punctuation: sentence case and a full stop per segment; for English
 //   models also the capitals of names, days and nationalities from Debian's
 //   word lists, titles as "Mr.", and "?" after a question (transcript.h).

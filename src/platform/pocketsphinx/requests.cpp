@@ -7,6 +7,11 @@ void RequestState::record(const std::function<void(RequestOptions&)>& change) {
   change(options_);
 }
 
+void RequestState::recordContextualStrings(const std::vector<std::string>& strings) {
+  record([&strings](RequestOptions& options) { options.contextualStrings = strings; });
+  if (listener_) listener_(strings);
+}
+
 RequestOptions RequestState::options() {
   std::lock_guard lock(mutex_);
   return options_;
@@ -17,7 +22,7 @@ void LiveRequest::setShouldReportPartialResults(bool value) {
 }
 
 void LiveRequest::setContextualStrings(const std::vector<std::string>& strings) {
-  state_.record([&strings](RequestOptions& options) { options.contextualStrings = strings; });
+  state_.recordContextualStrings(strings);
 }
 
 void LiveRequest::setAddsPunctuation(bool value) {
@@ -40,7 +45,7 @@ void FileRequest::setShouldReportPartialResults(bool value) {
 }
 
 void FileRequest::setContextualStrings(const std::vector<std::string>& strings) {
-  state_.record([&strings](RequestOptions& options) { options.contextualStrings = strings; });
+  state_.recordContextualStrings(strings);
 }
 
 void FileRequest::setAddsPunctuation(bool value) {

@@ -7,16 +7,49 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
+
+#include "platform/foundation.h"
 
 namespace platform::pocketsphinx {
 namespace {
+
+void appendUTF8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// A file name may hold any bytes, but a description that is not valid UTF-8
+// cannot reach the host at all: bad bytes become U+FFFD.
+std::string validUTF8(std::string text) {
+  if (text.empty()) return text;
+  std::FILE* stream = fmemopen(text.data(), text.size(), "r");
+  if (stream == nullptr) return "\uFFFD";
+  std::string out;
+  for (long c; (c = readUTF8CodePoint(stream)) != EOF;) appendUTF8(out, static_cast<char32_t>(c));
+  std::fclose(stream);
+  return out;
+}
 
 std::string lastPathComponent(const std::string& path) {
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   const size_t slash = trimmed.rfind('/');
-  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+  return validUTF8(slash == std::string::npos ? trimmed : trimmed.substr(slash + 1));
 }
 
 Error openFailure(const std::string& name, int error) {

@@ -100,7 +100,7 @@ std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskCo
 
 void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                      std::unique_ptr<AudioSource> source) {
-  Decoder decoder = loader->take();
+  Decoder decoder = loader->take(task->options.contextualStrings);
   if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
@@ -115,6 +115,38 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
 }
 
+// The decoder loaders, one per model folder, and the vocabulary they are to
+// expect: the first contextual strings a request recorded. Shared with the
+// requests, which may outlive the service.
+class Loaders {
+ public:
+  std::shared_ptr<DecoderLoader> forFolder(const ModelFiles& files);
+  void expect(const Vocabulary& vocabulary);
+
+ private:
+  std::mutex mutex_;  // guards the rest
+  std::map<std::string, std::shared_ptr<DecoderLoader>> byFolder_;
+  std::optional<Vocabulary> expected_;
+};
+
+std::shared_ptr<DecoderLoader> Loaders::forFolder(const ModelFiles& files) {
+  std::lock_guard lock(mutex_);
+  std::shared_ptr<DecoderLoader>& loader = byFolder_[files.folder];
+  // The first recognizer for a folder starts reading its model right away,
+  // overlapping start-up, permissions and audio set-up.
+  if (!loader) {
+    loader = std::make_shared<DecoderLoader>(files);
+    if (expected_) loader->expectVocabulary(*expected_);
+  }
+  return loader;
+}
+
+void Loaders::expect(const Vocabulary& vocabulary) {
+  std::lock_guard lock(mutex_);
+  if (!expected_) expected_ = vocabulary;
+  for (auto& [folder, loader] : byFolder_) loader->expectVocabulary(vocabulary);
+}
+
 class Service final : public SpeechService {
  public:
   explicit Service(std::string root) : root_(std::move(root)) {}
@@ -123,16 +155,21 @@ class Service final : public SpeechService {
   // Nothing leaves the machine, so there is nothing to ask the user.
   void requestAuthorization(std::function<void(long status)> handler) override { handler(3); }
   std::shared_ptr<AudioBufferRecognitionRequest> audioBufferRequest() override {
-    return std::make_shared<LiveRequest>();
+    return std::make_shared<LiveRequest>(expectStrings());
   }
   std::shared_ptr<URLRecognitionRequest> urlRequest(const FileURL& url) override {
-    return std::make_shared<FileRequest>(url);
+    return std::make_shared<FileRequest>(url, expectStrings());
   }
 
  private:
+  // Contextual strings reach the loaders as soon as a request records them,
+  // long before its task starts.
+  RequestState::StringsListener expectStrings() const {
+    return [loaders = loaders_](const std::vector<std::string>& strings) { loaders->expect(strings); };
+  }
+
   const std::string root_;
-  std::mutex mutex_;  // guards loaders_
-  std::map<std::string, std::shared_ptr<DecoderLoader>> loaders_;  // by folder
+  const std::shared_ptr<Loaders> loaders_ = std::make_shared<Loaders>();
 };
 
 std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
@@ -140,13 +177,9 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
   if (!folder || !modelFolderExists(root_, *folder)) return nullptr;
   ModelFiles files = modelFiles(root_, *folder);
   if (!modelFilesUsable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
-  std::lock_guard lock(mutex_);
-  std::shared_ptr<DecoderLoader>& loader = loaders_[*folder];
-  // The first recognizer for a folder starts reading its model right away,
-  // overlapping start-up, permissions and audio set-up.
-  if (!loader) loader = std::make_shared<DecoderLoader>(files);
+  std::shared_ptr<DecoderLoader> loader = loaders_->forFolder(files);
   if (files.folder.rfind("en", 0) == 0) sharedDebianWordCase();  // starts the word list's load
-  return std::make_shared<Recognizer>(std::move(files), loader);
+  return std::make_shared<Recognizer>(std::move(files), std::move(loader));
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ TEST(FileMode, UnreadableFilesEndWithOneErrorEventAndStatusThree) {
   TempDir dir;
   std::ofstream(dir / "notes.txt") << "Meeting notes: nothing here is audio.\n";
   std::ofstream(dir / "empty.wav");
-  for (const std::string file : {"missing.wav", "notes.txt", "empty.wav"}) {
+  // The last name is not UTF-8: its error line must still come.
+  for (const std::string file : {"missing.wav", "notes.txt", "empty.wav", "\xffnotes\xc3.wav"}) {
     const RunResult run = dictate(dir / file);
     EXPECT_FALSE(run.timedOut) << file;
     EXPECT_EQ(run.status, 3) << file;

@@ -60,11 +60,11 @@ struct Tally {
 
 inline const char* kLibrivoxDir = "/usr/share/pocketsphinx/test/data/librivox";
 
-// The test set's transcripts by recording name ("sense_..._0870"), read from
-// lines of the form "<s> words </s> (name)".
-inline std::map<std::string, std::string> librivoxTranscripts() {
+// Transcripts by recording name ("sense_..._0870", "001") from a listing
+// whose lines are of the form "<s> words </s> (name)".
+inline std::map<std::string, std::string> transcripts(const std::string& listingPath) {
   std::map<std::string, std::string> out;
-  std::ifstream in(std::string(kLibrivoxDir) + "/transcription");
+  std::ifstream in(listingPath);
   for (std::string line; std::getline(in, line);) {
     const size_t open = line.rfind('('), close = line.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open) continue;
@@ -75,6 +75,11 @@ inline std::map<std::string, std::string> librivoxTranscripts() {
     out[line.substr(open + 1, close - open - 1)] = text;
   }
   return out;
+}
+
+// The librivox test set's transcripts.
+inline std::map<std::string, std::string> librivoxTranscripts() {
+  return transcripts(std::string(kLibrivoxDir) + "/transcription");
 }
 
 }  // namespace wer

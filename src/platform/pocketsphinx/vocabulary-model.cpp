@@ -1,0 +1,140 @@
+#include "platform/pocketsphinx/vocabulary-model.h"
+
+#include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+#include <sphinxbase/ngram_model.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "platform/pocketsphinx/pronunciations.h"
+
+namespace platform::pocketsphinx {
+namespace {
+
+constexpr const char* kSearchName = "dictation";
+// Alternative pronunciations the dictionary may hold for one word, "w(2)"...
+constexpr int kMaxDictionaryVariants = 8;
+
+std::string asciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool isSingleWord(const std::string& text) {
+  return !text.empty() && text.find_first_of(" \t\r\n") == std::string::npos;
+}
+
+std::vector<std::string> lookUp(ps_decoder_t* decoder, const std::string& word) {
+  std::vector<std::string> found;
+  for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
+    const std::string entry = variant == 1 ? word : word + "(" + std::to_string(variant) + ")";
+    char* phones = ps_lookup_word(decoder, entry.c_str());
+    if (phones == nullptr) break;
+    found.emplace_back(phones);
+    ckd_free(phones);
+  }
+  return found;
+}
+
+// Adds the pronunciations of a word the dictionary lacks under its lowercase
+// spelling, which the transcript maps back to the string's own casing.
+bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std::string& lower,
+                       bool english) {
+  const DictionaryLookUp dictionary = [decoder](const std::string& w) { return lookUp(decoder, w); };
+  const std::vector<std::string> pronunciations = missingPronunciations(word, english, dictionary);
+  for (size_t i = 0; i < pronunciations.size(); ++i) {
+    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
+    // No language model is attached yet, so this touches the dictionary only.
+    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
+  }
+  return !pronunciations.empty();
+}
+
+struct VocabularyWord {
+  std::string lower;
+  bool known;  // the dictionary had it
+};
+
+// The vocabulary words the decoder can say, adding the missing
+// pronunciations on the way.
+std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
+                                               const std::vector<std::string>& strings, bool english) {
+  std::set<std::string> seen;
+  std::vector<VocabularyWord> words;
+  for (const std::string& string : strings) {
+    if (!isSingleWord(string)) continue;
+    const std::string lower = asciiLower(string);
+    if (!seen.insert(lower).second) continue;
+    if (!lookUp(decoder, lower).empty())
+      words.push_back({lower, true});
+    else if (addPronunciations(decoder, string, lower, english))
+      words.push_back({lower, false});
+  }
+  return words;
+}
+
+// The unigram model of the vocabulary. The reader takes a path only, so the
+// text goes through an anonymous in-memory file: nothing is written to disk.
+LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWord>& words) {
+  double shares = 0;
+  for (const VocabularyWord& word : words) shares += word.known ? kKnownWordShare : 1.0;
+  std::string text = "\\data\\\nngram 1=" + std::to_string(words.size()) + "\n\n\\1-grams:\n";
+  for (const VocabularyWord& word : words) {
+    const double share = word.known ? kKnownWordShare : 1.0;
+    text += std::to_string(std::log10(share / shares)) + " " + word.lower + "\n";
+  }
+  text += "\n\\end\\\n";
+  const int file = memfd_create("vocabulary", MFD_CLOEXEC);
+  if (file < 0) return nullptr;
+  LanguageModel model;
+  if (write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+    const std::string path = "/proc/self/fd/" + std::to_string(file);
+    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA,
+                                 ps_get_logmath(decoder)));
+  }
+  close(file);
+  return model;
+}
+
+bool useLanguageModel(ps_decoder_t* decoder, LanguageModel model) {
+  const bool set = ps_set_lm(decoder, kSearchName, model.get()) == 0;  // the search holds its own
+  return set && ps_set_search(decoder, kSearchName) == 0;
+}
+
+}  // namespace
+
+void LanguageModelDeleter::operator()(ngram_model_s* model) const { ngram_model_free(model); }
+
+LanguageModel readLanguageModel(ps_decoder_t* decoder, const std::string& path) {
+  // Whatever the reader's documentation says, this version neither takes nor
+  // gives back a reference to the log base (measured with its reference
+  // count): the decoder's own keeps it alive, and retaining it would leak it.
+  return LanguageModel(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_AUTO,
+                                        ps_get_logmath(decoder)));
+}
+
+bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
+                          const std::vector<std::string>& strings, bool english) {
+  if (!main) return false;
+  const std::vector<VocabularyWord> words = pronounceableWords(decoder, strings, english);
+  // Without an in-memory file the vocabulary cannot be weighted; the words
+  // the dictionary already had are still heard as well as before.
+  LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(decoder, words);
+  if (!vocabulary) return useLanguageModel(decoder, std::move(main));
+  ngram_model_t* models[] = {main.get(), vocabulary.get()};
+  const char* names[] = {"main", "vocabulary"};
+  const float32 weights[] = {1.0f - kVocabularyWeight, kVocabularyWeight};
+  LanguageModel mix(ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names),
+                                         weights, 2));
+  // The mix holds references of its own to both models.
+  if (!mix) return useLanguageModel(decoder, std::move(main));
+  return useLanguageModel(decoder, std::move(mix));
+}
+
+}  // namespace platform::pocketsphinx

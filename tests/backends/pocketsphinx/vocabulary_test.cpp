@@ -1,0 +1,89 @@
+// The contextual vocabulary in the PocketSphinx backend: pronunciations for
+// words the dictionary lacks, and decoders that carry the vocabulary however
+// late it reaches the loader.
+#include <gtest/gtest.h>
+#include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+
+#include <map>
+
+#include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/model.h"
+#include "platform/pocketsphinx/pronunciations.h"
+
+namespace {
+
+using namespace platform::pocketsphinx;
+
+// A dictionary with the entries the cases need, written as the shipped one
+// writes them: "a" is the article, "a." the letter.
+std::vector<std::string> fakeDictionary(const std::string& word) {
+  static const std::map<std::string, std::vector<std::string>> entries = {
+      {"a", {"AH", "EY"}},       {"a.", {"EY"}},         {"b", {"B IY"}},
+      {"q", {"K Y UW"}},         {"r", {"AA R"}},        {"t", {"T IY"}},
+      {"c", {"S IY"}},           {"z", {"Z IY"}},        {"zero", {"Z IH R OW"}},
+      {"seven", {"S EH V AH N"}}, {"twenty", {"T W EH N T IY", "T W EH N IY"}},
+      {"one", {"W AH N"}},       {"five", {"F AY V"}},
+  };
+  const auto found = entries.find(word);
+  return found == entries.end() ? std::vector<std::string>{} : found->second;
+}
+
+TEST(Pronunciations, AcronymsAreSpelledFromTheDictionary) {
+  struct Case {
+    const char* word;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"QR", {"K Y UW AA R"}},
+      {"AB", {"EY B IY"}},  // the letter, not the article
+      {"TRC20", {"T IY AA R S IY T W EH N T IY", "T IY AA R S IY T W EH N IY"}},
+      {"B21", {"B IY T W EH N T IY W AH N", "B IY T W EH N IY W AH N"}},
+      {"Z7", {"Z IY S EH V AH N"}},
+      {"Q05", {"K Y UW Z IH R OW F AY V"}},  // a leading zero: digit by digit
+      {"QX", {}},                             // a letter the dictionary lacks
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(missingPronunciations(c.word, true, fakeDictionary), c.expected) << c.word;
+    EXPECT_EQ(missingPronunciations(c.word, false, fakeDictionary), c.expected) << c.word;
+  }
+}
+
+TEST(Pronunciations, WhatCountsAsAnAcronym) {
+  for (const char* yes : {"QRV", "TRC20", "USDT", "B2"}) EXPECT_TRUE(isAcronym(yes)) << yes;
+  for (const char* no : {"Q", "20", "Zoho", "qrv", "TRC-20", ""}) EXPECT_FALSE(isAcronym(no)) << no;
+}
+
+TEST(Pronunciations, NamesComeFromTheTableInEnglishOnly) {
+  const auto zoho = missingPronunciations("Zoho", true, fakeDictionary);
+  ASSERT_FALSE(zoho.empty());
+  EXPECT_EQ(zoho.front(), "Z OW HH OW");
+  EXPECT_GE(missingPronunciations("Tulvane", true, fakeDictionary).size(), 2u);  // speakers differ
+  EXPECT_TRUE(missingPronunciations("Zoho", false, fakeDictionary).empty());
+  EXPECT_TRUE(missingPronunciations("Blorptal", true, fakeDictionary).empty());
+}
+
+bool knows(const Decoder& decoder, const char* word) {
+  char* phones = ps_lookup_word(decoder.get(), word);
+  ckd_free(phones);
+  return phones != nullptr;
+}
+
+// The decoder loading in the background is prepared with the first list the
+// loader is told to expect; a task with another list, and every later task,
+// still gets a decoder with its own.
+TEST(DecoderLoader, EveryDecoderCarriesTheVocabularyItWasTakenWith) {
+  DecoderLoader loader(modelFiles(ZENTROVA_MODEL_ROOT, "en-us"));
+  loader.expectVocabulary({"Zoho"});
+  const Decoder other = loader.take({"Tavrin", "USDT"});
+  ASSERT_TRUE(other);
+  EXPECT_TRUE(knows(other, "tavrin"));
+  EXPECT_TRUE(knows(other, "usdt"));
+  EXPECT_FALSE(knows(other, "zoho"));
+  const Decoder later = loader.take({"Zoho"});
+  ASSERT_TRUE(later);
+  EXPECT_TRUE(knows(later, "zoho"));
+  EXPECT_FALSE(knows(later, "tavrin"));
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// The contextual vocabulary in a live dictation: a synthesized business note
+// played into the rig's virtual microphone ends with its vocabulary words,
+// spelled as listed, in the final.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "realstack/live/rig.h"
+#include "support/child.h"
+
+namespace {
+
+using nlohmann::json;
+using testing_support::Child;
+using testing_support::Line;
+
+constexpr const char* kSentence = "Send the proforma invoice to Zoho before Friday.";
+constexpr const char* kVocabularyWords[] = {"proforma", "invoice", "Zoho"};
+
+bool isKind(const Line& line, const char* kind) {
+  const json parsed = json::parse(line.text, nullptr, false);
+  return parsed.is_object() && parsed.value("t", "") == kind;
+}
+
+TEST(LiveVocabulary, ADictatedNoteEndsWithItsVocabularyWords) {
+  if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
+  char pattern[] = "/tmp/dictate-vocabulary-live-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string folder = pattern;
+  const std::string wav = folder + "/note.wav";
+  ASSERT_EQ(std::system(("flite -voice slt -t '" + std::string(kSentence) + "' -o " + folder +
+                         "/raw.wav >/dev/null 2>&1 && sox " + folder + "/raw.wav -r 16000 -c 1 " +
+                         wav + " pad 0 1 >/dev/null 2>&1")
+                            .c_str()),
+            0);
+
+  testing_support::ChildOptions options;
+  options.argv = {DICTATE_PATH, "en-US"};
+  options.env = live_rig::serverEnvironment();
+  Child child(options);
+  ASSERT_GE(child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, 20), 0)
+      << child.stderrText();
+  {
+    live_rig::Playback playback(wav);
+    ASSERT_TRUE(playback.finish(15));
+  }
+  // The decoder gets a moment to catch up with what was played.
+  const double playedAt = child.elapsed();
+  child.waitForLine([playedAt](const Line& l) { return l.seconds > playedAt + 0.5 && isKind(l, "partial"); }, 3);
+  child.write("stop\n");
+  const int final = child.waitForLine([](const Line& l) { return isKind(l, "final"); }, 10);
+  ASSERT_TRUE(child.wait(5));
+  std::filesystem::remove_all(folder);
+  ASSERT_GE(final, 0) << "no final event";
+  EXPECT_EQ(child.exitStatus(), 0);
+  EXPECT_EQ(child.stderrText(), "");
+  const std::string text = json::parse(child.lines()[final].text).value("text", "");
+  for (const char* word : kVocabularyWords) EXPECT_NE(text.find(word), std::string::npos) << text;
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The contextual vocabulary on the real stack: dictated business notes that
+// use every vocabulary word, spoken by several synthesized voices, come back
+// with the words spelled as listed; ordinary read speech does not grow
+// vocabulary words its speakers never said, nor more errors.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+
+#include "realstack/file/wer.h"
+#include "recognition/vocabulary.h"
+#include "support/child.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr const char* kCardsDir = "/usr/share/pocketsphinx/test/data/cards";
+constexpr const char* kVoices[] = {"slt", "kal16", "rms", "awb"};
+// The librivox word error rate without the vocabulary, and what it may cost.
+constexpr double kPlainWordErrorRate = 0.338;
+constexpr double kAllowedWorsening = 0.01;
+
+// Letters, digits and apostrophes: "TRC20." is the word "TRC20".
+std::vector<std::string> tokens(const std::string& text) {
+  static const std::regex word("[A-Za-z0-9']+");
+  std::vector<std::string> out;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it)
+    out.push_back(it->str());
+  return out;
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+bool isVocabulary(const std::string& word, bool anyCase) {
+  return std::any_of(zentrova::words.begin(), zentrova::words.end(), [&](std::string_view listed) {
+    return anyCase ? lower(std::string(listed)) == lower(word) : listed == word;
+  });
+}
+
+// The vocabulary words of `text`: as listed, or (anyCase) lowercased.
+std::multiset<std::string> vocabularyIn(const std::string& text, bool anyCase) {
+  std::multiset<std::string> found;
+  for (const std::string& token : tokens(text)) {
+    if (isVocabulary(token, anyCase)) found.insert(anyCase ? lower(token) : token);
+  }
+  return found;
+}
+
+// Words of `heard` also in `said`, each counted at most as often as said.
+size_t common(const std::multiset<std::string>& said, std::multiset<std::string> heard) {
+  size_t found = 0;
+  for (const std::string& word : said) {
+    const auto at = heard.find(word);
+    if (at == heard.end()) continue;
+    heard.erase(at);
+    ++found;
+  }
+  return found;
+}
+
+// The final text of a clean `--file` run, or a failure.
+std::string transcribe(const std::string& path) {
+  testing_support::ChildOptions options;
+  options.argv = {ZENTROVA_BINARY, "--file", path};
+  const testing_support::RunResult run = testing_support::run(options, "", 120);
+  EXPECT_EQ(run.status, 0) << path;
+  EXPECT_EQ(run.stderrText, "") << path;
+  if (run.lines.empty()) return "";
+  const json last = json::parse(run.lines.back(), nullptr, false);
+  EXPECT_EQ(last.is_object() ? last.value("t", "") : "", "final") << path << ": " << run.lines.back();
+  return last.is_object() ? last.value("text", "") : "";
+}
+
+bool succeeds(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// Single quotes for the shell; the sentences hold none.
+std::string singleQuoted(const std::string& text) { return "'" + text + "'"; }
+
+struct Dictation {
+  std::string path;
+  std::string sentence;
+};
+
+// Every sentence in every voice as 16 kHz WAV, made once per test process.
+class SynthesizedDictation : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/dictate-vocabulary-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    folder_ = pattern;
+    std::ifstream listing(SENTENCES_PATH);
+    std::vector<std::string> sentences;
+    for (std::string line; std::getline(listing, line);)
+      if (!line.empty()) sentences.push_back(line);
+    for (const char* voice : kVoices) {
+      for (size_t i = 0; i < sentences.size(); ++i) {
+        const std::string stem = folder_ + "/" + voice + "-" + std::to_string(i);
+        if (!succeeds("flite -voice " + std::string(voice) + " -t " + singleQuoted(sentences[i]) + " -o " +
+                      stem + ".raw.wav >/dev/null 2>&1 && sox " + stem + ".raw.wav -r 16000 -c 1 -b 16 " +
+                      stem + ".wav >/dev/null 2>&1"))
+          return;
+        dictations_.push_back({stem + ".wav", sentences[i]});
+      }
+    }
+  }
+  static void TearDownTestSuite() {
+    if (folder_.rfind("/tmp/dictate-vocabulary-test-", 0) == 0) fs::remove_all(folder_);
+  }
+  void SetUp() override {
+    ASSERT_EQ(dictations_.size(), 10 * std::size(kVoices)) << "flite and sox made no test set "
+                                                               "(scripts/setup.sh installs them)";
+  }
+
+  static inline std::string folder_;
+  static inline std::vector<Dictation> dictations_;
+};
+
+TEST_F(SynthesizedDictation, TheSentencesUseEveryVocabularyWord) {
+  std::set<std::string> used;
+  for (const Dictation& d : dictations_)
+    for (const std::string& word : vocabularyIn(d.sentence, false)) used.insert(word);
+  EXPECT_EQ(used.size(), zentrova::words.size());
+}
+
+TEST_F(SynthesizedDictation, SpokenVocabularyWordsComeBackSpelledAsListed) {
+  size_t said = 0, heard = 0;
+  for (const Dictation& d : dictations_) {
+    const std::multiset<std::string> spoken = vocabularyIn(d.sentence, false);
+    const std::string text = transcribe(d.path);
+    const size_t found = common(spoken, vocabularyIn(text, false));
+    said += spoken.size();
+    heard += found;
+    if (found < spoken.size()) std::cout << fs::path(d.path).filename() << ": " << text << "\n";
+  }
+  std::cout << "vocabulary recall: " << heard << " of " << said << "\n";
+  EXPECT_GE(static_cast<double>(heard), 0.9 * static_cast<double>(said));
+}
+
+// Read speech says none of the vocabulary but "partner" and the like could
+// be said; only words beyond what the reference says count.
+TEST(ReadSpeech, GainsAtMostTwoVocabularyWordsAndNoErrors) {
+  size_t falseWords = 0;
+  wer::Tally tally;
+  const auto librivox = wer::librivoxTranscripts();
+  const auto cards = wer::transcripts(std::string(kCardsDir) + "/cards.transcription");
+  ASSERT_EQ(librivox.size(), 5u);
+  ASSERT_FALSE(cards.empty());
+  for (const auto& [folder, set] : {std::pair{std::string(wer::kLibrivoxDir), librivox},
+                                    std::pair{std::string(kCardsDir), cards}}) {
+    for (const auto& [name, reference] : set) {
+      const std::string text = transcribe(folder + "/" + name + ".wav");
+      const std::multiset<std::string> heard = vocabularyIn(text, true);
+      const size_t extra = heard.size() - common(vocabularyIn(reference, true), heard);
+      if (extra > 0) std::cout << name << ": " << text << "\n";
+      falseWords += extra;
+      if (folder == wer::kLibrivoxDir) tally.add(reference, text);
+    }
+  }
+  std::cout << "false vocabulary words: " << falseWords << ", librivox word error rate "
+            << tally.rate() << "\n";
+  EXPECT_LE(falseWords, 2u);
+  EXPECT_LE(tally.rate(), kPlainWordErrorRate + kAllowedWorsening);
+}
+
+}  // namespace
