@@ -6,6 +6,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/pocketsphinx-speech.h"
 #include "platform/pocketsphinx/recognition.h"
@@ -49,6 +50,8 @@ class Recognizer final : public SpeechRecognizer {
   // Worker thread: the whole of one task.
   static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                   std::unique_ptr<AudioSource> source);
+  static void runFile(const std::shared_ptr<TaskContext>& task, const std::shared_ptr<DecoderLoader>& loader,
+                      AudioSource& source);
   static std::unique_ptr<AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
 
   const ModelFiles files_;
@@ -95,6 +98,7 @@ std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskCo
 
 void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                      std::unique_ptr<AudioSource> source) {
+  if (dynamic_cast<FileRequest*>(task->request.get())) return runFile(task, loader, *source);
   Decoder decoder = loader->take();
   if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
   Transcript transcript(task->format);
@@ -105,6 +109,23 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   std::optional<Error> error = recognize(decoder.get(), *source, transcript, partial);
   if (error) return deliver(task, std::nullopt, error);
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
+}
+
+// A file is decoded on as many decoders as it keeps busy, and reports its
+// progress at a pace that keeps the output linear in the file's length.
+void Recognizer::runFile(const std::shared_ptr<TaskContext>& task,
+                         const std::shared_ptr<DecoderLoader>& loader, AudioSource& source) {
+  PartialText progress;
+  if (task->options.reportsPartialResults.value_or(true)) {
+    progress = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
+  }
+  std::string text;
+  std::optional<Error> error =
+      recognizeFile([&loader] { return loader->take(); }, source, task->format, progress, text);
+  // With an error, the text so far goes along so that it ends as the final
+  // text rather than being lost behind a less frequent progress report.
+  if (error && text.empty()) return deliver(task, std::nullopt, error);
+  deliver(task, RecognitionResult{text, !error}, error);
 }
 
 class Service final : public SpeechService {
