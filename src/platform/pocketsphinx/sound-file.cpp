@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <system_error>
 
+#include "platform/foundation.h"
+#include "platform/pocketsphinx/pipe-input.h"
+
 namespace platform::pocketsphinx {
 namespace {
 
@@ -34,6 +37,10 @@ Error formatFailure(const std::string& name, const char* reason) {
   return {"The file \u201c" + name + "\u201d couldn\u2019t be read as audio: " + text + "."};
 }
 
+Error readFailure(const std::string& name, int error) {
+  return {"The file \u201c" + name + "\u201d couldn\u2019t be read: " + std::generic_category().message(error) + "."};
+}
+
 // A header may declare any rate and up to a thousand channels, so the
 // caller's frame count times the channels can ask for gigabytes; a read
 // never holds more than this many samples (4 MB) at once.
@@ -52,7 +59,8 @@ int openForReading(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optional<Error>& error) {
-  const std::string name = lastPathComponent(path);
+  // Error descriptions must be text: a name's stray bytes become U+FFFD.
+  const std::string name = withValidUTF8(lastPathComponent(path));
   const int fd = openForReading(path);
   if (fd < 0) {
     error = openFailure(name, errno);
@@ -70,10 +78,18 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
     return nullptr;
   }
   SF_INFO format{};
-  SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
-  if (file == nullptr) {
+  std::unique_ptr<PipeInput> pipe;
+  SNDFILE* file = nullptr;
+  if (::lseek(fd, 0, SEEK_CUR) < 0 && errno == ESPIPE) {
+    pipe = std::make_unique<PipeInput>(fd);
+    file = sf_open_virtual(&PipeInput::callbacks(), SFM_READ, &format, pipe.get());
+  } else {
     // sf_open_fd closes the descriptor itself when it fails.
-    error = formatFailure(name, sf_strerror(nullptr));
+    file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+  }
+  if (file == nullptr) {
+    const int readError = pipe ? pipe->readError() : 0;
+    error = readError != 0 ? readFailure(name, readError) : formatFailure(name, sf_strerror(nullptr));
     return nullptr;
   }
   if (format.channels < 1 || format.samplerate < 1) {
@@ -81,11 +97,13 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
     error = formatFailure(name, "the file declares no channel or no sample rate");
     return nullptr;
   }
-  return std::unique_ptr<SoundFile>(new SoundFile(file, name, format.samplerate, format.channels));
+  return std::unique_ptr<SoundFile>(
+      new SoundFile(file, std::move(pipe), name, format.samplerate, format.channels));
 }
 
-SoundFile::SoundFile(SNDFILE* file, std::string name, double rate, int channels)
-    : file_(file), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
+SoundFile::SoundFile(SNDFILE* file, std::unique_ptr<PipeInput> pipe, std::string name, double rate,
+                     int channels)
+    : file_(file), pipe_(std::move(pipe)), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
 
 SoundFile::~SoundFile() { sf_close(file_); }
 
@@ -96,7 +114,9 @@ bool SoundFile::read(size_t frames, std::vector<float>& out) {
   interleaved_.resize(frames * channels);
   const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
   if (got <= 0) {
-    if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
+    // libsndfile takes a pipe's failed read for its end: ask the pipe first.
+    if (pipe_ && pipe_->readError() != 0) readError_ = readFailure(name_, pipe_->readError());
+    else if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
     return false;
   }
   out.resize(static_cast<size_t>(got));
