@@ -20,8 +20,12 @@ SF_VIRTUAL_IO& PipeInput::callbacks() {
   static SF_VIRTUAL_IO io = {
       // A stream's length is unknown until its end: as long as it may be.
       [](void*) -> sf_count_t { return std::numeric_limits<sf_count_t>::max(); },
-      [](sf_count_t offset, int whence, void* self) { return static_cast<PipeInput*>(self)->seek(offset, whence); },
-      [](void* into, sf_count_t count, void* self) { return static_cast<PipeInput*>(self)->read(into, count); },
+      [](sf_count_t offset, int whence, void* self) {
+        return static_cast<PipeInput*>(self)->seek(offset, whence);
+      },
+      [](void* into, sf_count_t count, void* self) {
+        return static_cast<PipeInput*>(self)->read(into, count);
+      },
       [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },  // opened for reading only
       [](void* self) { return static_cast<PipeInput*>(self)->position_; },
   };

@@ -38,7 +38,8 @@ Error formatFailure(const std::string& name, const char* reason) {
 }
 
 Error readFailure(const std::string& name, int error) {
-  return {"The file \u201c" + name + "\u201d couldn\u2019t be read: " + std::generic_category().message(error) + "."};
+  return {"The file \u201c" + name + "\u201d couldn\u2019t be read: " +
+          std::generic_category().message(error) + "."};
 }
 
 // A header may declare any rate and up to a thousand channels, so the

@@ -50,8 +50,8 @@ class Recognizer final : public SpeechRecognizer {
   // Worker thread: the whole of one task.
   static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                   std::unique_ptr<AudioSource> source);
-  static void runFile(const std::shared_ptr<TaskContext>& task, const std::shared_ptr<DecoderLoader>& loader,
-                      AudioSource& source);
+  static void runFile(const std::shared_ptr<TaskContext>& task,
+                      const std::shared_ptr<DecoderLoader>& loader, AudioSource& source);
   static std::unique_ptr<AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
 
   const ModelFiles files_;
@@ -117,7 +117,9 @@ void Recognizer::runFile(const std::shared_ptr<TaskContext>& task,
                          const std::shared_ptr<DecoderLoader>& loader, AudioSource& source) {
   PartialText progress;
   if (task->options.reportsPartialResults.value_or(true)) {
-    progress = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
+    progress = [&task](const std::string& text) {
+      deliver(task, RecognitionResult{text, false}, std::nullopt);
+    };
   }
   std::string text;
   std::optional<Error> error =
