@@ -107,7 +107,11 @@ bool FileJob::submit(std::vector<int16_t> segment) {
   changed_.wait(lock, [&] { return failed_ || waiting_.size() < mostWorkers_; });
   if (failed_) return false;
   waiting_.emplace_back(submitted_++, std::move(segment));
-  if (waiting_.size() > free_ && workers_.size() < mostWorkers_ && !loadFailed_) {
+  // A further decoder costs about a second of loading and 100 MB: it pays
+  // only when more than one segment waits for it, not for the last few
+  // seconds of a short file that the busy decoder will reach soon.
+  const bool worthAnother = workers_.empty() || waiting_.size() > free_ + 1;
+  if (worthAnother && workers_.size() < mostWorkers_ && !loadFailed_) {
     ++free_;
     ++running_;
     workers_.emplace_back([this] { work(); });

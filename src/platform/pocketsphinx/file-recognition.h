@@ -6,9 +6,9 @@
 // texts are committed in the file's order, however the decoders finish.
 //
 // Decoders are loaded only when they would have work: the first with the
-// first segment, each further one (up to one per core) when a segment waits
-// and no decoder is free, so audio that one decoder finishes first never
-// costs a second one. The queue holds at most one segment per decoder, so
+// first segment, each further one (up to one per core) when more than one
+// segment waits beyond the free decoders, so a file that one decoder
+// finishes about as soon never costs a second one. The queue holds at most one segment per decoder, so
 // memory does not grow with the file's length.
 //
 // Progress: the text so far (the committed segments, then the hypothesis of
