@@ -20,6 +20,7 @@ import tempfile  # noqa: E402
 
 import filemode  # noqa: E402
 import latency  # noqa: E402
+import longfile  # noqa: E402
 import levelmeter  # noqa: E402
 import live  # noqa: E402
 import vocabulary  # noqa: E402
@@ -37,7 +38,11 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
-    parser.add_argument("--sections", default="level,file,live,latency,vocabulary")
+    parser.add_argument("--sections", default="level,file,long,live,latency,vocabulary")
+    parser.add_argument("--long-minutes", type=float, default=10,
+                        help="length of the long recording, in minutes")
+    parser.add_argument("--long-runs", type=int, default=1,
+                        help="runs per figure for the long recording")
     args = parser.parse_args()
     start_load = os.getloadavg()[0]
     sections = args.sections.split(",")
@@ -52,6 +57,9 @@ def main():
         rows += levelmeter.rows(args.level_bench, args.level_problem, args.runs)
     if "file" in sections:
         rows += filemode.rows(args.tool, args.runs, refs)
+    if "long" in sections:
+        with tempfile.TemporaryDirectory(prefix="zentrova-bench-long-") as folder:
+            rows += longfile.rows(args.tool, args.long_runs, refs, args.long_minutes, folder)
     if "live" in sections:
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += live.rows(args.tool, args.runs, args.tail, args.rig_env, args.rig_problem,

@@ -8,10 +8,14 @@
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
-# comma list of level, file, live, latency, vocabulary; default all five).
+# comma list of level, file, long, live, latency,
+# vocabulary; default all six), BENCH_LONG_MINUTES
+# (length of the long recording, default 10; 60 for an hour) and
+# BENCH_LONG_RUNS (its runs per figure, default 1: each takes minutes).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about nine minutes. It starts a
+# time or memory of whole processes. It takes about nine minutes, plus about
+# three per run of the ten-minute recording. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
 # exit status is 0 whatever the figures say.
@@ -21,7 +25,9 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,file,live,latency,vocabulary}
+sections=${BENCH_SECTIONS:-level,file,long,live,latency,vocabulary}
+long_minutes=${BENCH_LONG_MINUTES:-10}
+long_runs=${BENCH_LONG_RUNS:-1}
 
 tool=$build/zentrova-dictate
 level_bench=$build/bench/level_bench
@@ -61,6 +67,7 @@ if [[ ",$sections," == *",live,"* || ",$sections," == *",latency,"* ]]; then
 fi
 
 python3 -B "$repo/bench/measure.py" --tool "$tool" --runs "$runs" --sections "$sections" \
+  --long-minutes "$long_minutes" --long-runs "$long_runs" \
   --level-bench "$level_bench" --level-problem "$level_problem" \
   --rig-env "$rig_env" --rig-problem "$rig_problem"
 status=$?

@@ -79,6 +79,29 @@ long readUTF8CodePoint(std::FILE* stream) {
   return static_cast<long>(value);
 }
 
+std::string withValidUTF8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const LeadRule rule = ruleFor(lead);
+    size_t length = 1;  // of the well-formed prefix
+    while (rule.length > 0 && length < static_cast<size_t>(rule.length) && at + length < text.size()) {
+      const auto next = static_cast<unsigned char>(text[at + length]);
+      const int low = length == 1 ? rule.low : 0x80, high = length == 1 ? rule.high : 0xBF;
+      if (next < low || next > high) break;
+      ++length;
+    }
+    if (lead < 0x80 || length == static_cast<size_t>(rule.length))
+      out.append(text, at, length);
+    else
+      out += "\xEF\xBF\xBD";
+    at += length;
+  }
+  return out;
+}
+
 bool inWhitespaces(char32_t c) {
   return c == 0x09 || c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
          c == 0x202F || c == 0x205F || c == 0x3000;

@@ -29,6 +29,11 @@ FileURL fileURLWithPath(const std::string& path);
 // call. The stream is read without taking its lock: one thread owns it.
 long readUTF8CodePoint(std::FILE* stream);
 
+// `text` with each maximal ill-formed subsequence replaced by U+FFFD, the
+// same reading as readUTF8CodePoint's: file names and other bytes from the
+// system become text that every JSON reader accepts.
+std::string withValidUTF8(const std::string& text);
+
 // True for the characters of Foundation's `whitespaces` set: the tab and
 // every Unicode space separator (general category Zs). Line breaks are not
 // in it.

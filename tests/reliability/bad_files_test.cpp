@@ -291,6 +291,9 @@ const std::vector<BadFile>& badFiles() {
          return path;
        },
        Outcome::final},
+      // The error names the file: its stray bytes must not cost the event.
+      {"missing file whose name is invalid UTF-8",
+       [](const TempDir& d, std::string&) -> S { return d / "gone-\xFF\xFE-\xC3.wav"; }, Outcome::error},
       {"no read permission",
        [=](const TempDir& d, std::string& skip) -> S {
          if (geteuid() == 0) return skip = "running as root, who reads any file", std::nullopt;

@@ -11,8 +11,13 @@
 //   decoder nobody used before, and delivers on the main queue.
 // - Authorization is granted at once: nothing leaves the machine, so the
 //   on-device option changes nothing.
-// - Partial results default to on for both request kinds; one comes each
-//   time the text changes, then one final result or one error.
+// - Partial results default to on for both request kinds, then one final
+//   result or one error. A live task reports each time the text changes; a
+//   file task each time the text has grown by a fifth (file-recognition.h),
+//   so that its output stays linear in the file's length.
+// - A file is cut at pauses and its segments decoded on up to one decoder
+//   per core, loaded only once a segment waits for one; a pipe or FIFO is
+//   read with a bounded look-back window (pipe-input.h).
 // - Live audio: channel 0 of each float buffer, at the buffer's own rate;
 //   buffers without float data are ignored. Files: every channel mixed down
 //   to their mean, read through libsndfile. Both resampled to 16 kHz with

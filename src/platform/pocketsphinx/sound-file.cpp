@@ -7,49 +7,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <system_error>
 
 #include "platform/foundation.h"
+#include "platform/pocketsphinx/pipe-input.h"
 
 namespace platform::pocketsphinx {
 namespace {
-
-void appendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// A file name may hold any bytes, but a description that is not valid UTF-8
-// cannot reach the host at all: bad bytes become U+FFFD.
-std::string validUTF8(std::string text) {
-  if (text.empty()) return text;
-  std::FILE* stream = fmemopen(text.data(), text.size(), "r");
-  if (stream == nullptr) return "\uFFFD";
-  std::string out;
-  for (long c; (c = readUTF8CodePoint(stream)) != EOF;) appendUTF8(out, static_cast<char32_t>(c));
-  std::fclose(stream);
-  return out;
-}
 
 std::string lastPathComponent(const std::string& path) {
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   const size_t slash = trimmed.rfind('/');
-  return validUTF8(slash == std::string::npos ? trimmed : trimmed.substr(slash + 1));
+  return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
 Error openFailure(const std::string& name, int error) {
@@ -65,6 +35,11 @@ Error formatFailure(const std::string& name, const char* reason) {
   std::string text = reason != nullptr ? reason : "unknown error";
   while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
   return {"The file \u201c" + name + "\u201d couldn\u2019t be read as audio: " + text + "."};
+}
+
+Error readFailure(const std::string& name, int error) {
+  return {"The file \u201c" + name + "\u201d couldn\u2019t be read: " +
+          std::generic_category().message(error) + "."};
 }
 
 // A header may declare any rate and up to a thousand channels, so the
@@ -85,7 +60,8 @@ int openForReading(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optional<Error>& error) {
-  const std::string name = lastPathComponent(path);
+  // Error descriptions must be text: a name's stray bytes become U+FFFD.
+  const std::string name = withValidUTF8(lastPathComponent(path));
   const int fd = openForReading(path);
   if (fd < 0) {
     error = openFailure(name, errno);
@@ -103,10 +79,18 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
     return nullptr;
   }
   SF_INFO format{};
-  SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
-  if (file == nullptr) {
+  std::unique_ptr<PipeInput> pipe;
+  SNDFILE* file = nullptr;
+  if (::lseek(fd, 0, SEEK_CUR) < 0 && errno == ESPIPE) {
+    pipe = std::make_unique<PipeInput>(fd);
+    file = sf_open_virtual(&PipeInput::callbacks(), SFM_READ, &format, pipe.get());
+  } else {
     // sf_open_fd closes the descriptor itself when it fails.
-    error = formatFailure(name, sf_strerror(nullptr));
+    file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+  }
+  if (file == nullptr) {
+    const int readError = pipe ? pipe->readError() : 0;
+    error = readError != 0 ? readFailure(name, readError) : formatFailure(name, sf_strerror(nullptr));
     return nullptr;
   }
   if (format.channels < 1 || format.samplerate < 1) {
@@ -114,11 +98,13 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
     error = formatFailure(name, "the file declares no channel or no sample rate");
     return nullptr;
   }
-  return std::unique_ptr<SoundFile>(new SoundFile(file, name, format.samplerate, format.channels));
+  return std::unique_ptr<SoundFile>(
+      new SoundFile(file, std::move(pipe), name, format.samplerate, format.channels));
 }
 
-SoundFile::SoundFile(SNDFILE* file, std::string name, double rate, int channels)
-    : file_(file), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
+SoundFile::SoundFile(SNDFILE* file, std::unique_ptr<PipeInput> pipe, std::string name, double rate,
+                     int channels)
+    : file_(file), pipe_(std::move(pipe)), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
 
 SoundFile::~SoundFile() { sf_close(file_); }
 
@@ -129,7 +115,9 @@ bool SoundFile::read(size_t frames, std::vector<float>& out) {
   interleaved_.resize(frames * channels);
   const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
   if (got <= 0) {
-    if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
+    // libsndfile takes a pipe's failed read for its end: ask the pipe first.
+    if (pipe_ && pipe_->readError() != 0) readError_ = readFailure(name_, pipe_->readError());
+    else if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
     return false;
   }
   out.resize(static_cast<size_t>(got));

@@ -1,6 +1,8 @@
 // Streaming reads of an audio file through libsndfile (WAV, FLAC,
 // Ogg/Vorbis, Opus, MP3 and the rest it knows), one block at a time so that
-// memory stays bounded however long the file is.
+// memory stays bounded however long the file is. Pipes and FIFOs (such as
+// /dev/stdin fed by another program) are read through pipe-input.h, so every
+// format works from them too.
 #pragma once
 
 #include <memory>
@@ -13,6 +15,8 @@
 struct sf_private_tag;
 
 namespace platform::pocketsphinx {
+
+class PipeInput;
 
 class SoundFile {
  public:
@@ -36,9 +40,11 @@ class SoundFile {
   const std::optional<Error>& readError() const { return readError_; }
 
  private:
-  SoundFile(sf_private_tag* file, std::string name, double rate, int channels);
+  SoundFile(sf_private_tag* file, std::unique_ptr<PipeInput> pipe, std::string name, double rate,
+            int channels);
 
   sf_private_tag* file_;
+  std::unique_ptr<PipeInput> pipe_;  // null for a file that can seek
   std::string name_;  // the file's last path component, for messages
   double sampleRate_;
   int channels_;

@@ -8,6 +8,7 @@
 #include "platform/pocketsphinx/decoder.h"
 #include "platform/pocketsphinx/engine-log.h"
 #include "platform/pocketsphinx/model-check.h"
+#include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/pocketsphinx-speech.h"
 #include "platform/pocketsphinx/recognition.h"
@@ -36,6 +37,12 @@ void deliver(const std::shared_ptr<TaskContext>& task, std::optional<Recognition
   });
 }
 
+// Worker threads: the word list once its background load is done; null
+// where the model is not English.
+std::shared_ptr<const WordCase> wordCase(const TaskContext& task) {
+  return task.wordCase.valid() ? task.wordCase.get() : nullptr;
+}
+
 void deliverError(const std::shared_ptr<TaskContext>& task, std::string description) {
   deliver(task, std::nullopt, Error{std::move(description)});
 }
@@ -53,6 +60,8 @@ class Recognizer final : public SpeechRecognizer {
   // Worker thread: the whole of one task.
   static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                   std::unique_ptr<AudioSource> source);
+  static void runFile(const std::shared_ptr<TaskContext>& task,
+                      const std::shared_ptr<DecoderLoader>& loader, AudioSource& source);
   static std::unique_ptr<AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
 
   const ModelFiles files_;
@@ -100,12 +109,13 @@ std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskCo
 
 void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                      std::unique_ptr<AudioSource> source) {
+  if (dynamic_cast<FileRequest*>(task->request.get())) return runFile(task, loader, *source);
   Decoder decoder = loader->take(task->options.contextualStrings);
   if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
   EngineWatch watch([task] { deliverError(task, "The speech recognizer failed while decoding the audio."); });
-  Transcript transcript(task->format, task->wordCase.valid() ? task->wordCase.get() : nullptr);
+  Transcript transcript(task->format, wordCase(*task));
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
@@ -113,6 +123,26 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   std::optional<Error> error = recognize(decoder.get(), *source, transcript, partial);
   if (error) return deliver(task, std::nullopt, error);
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
+}
+
+// A file is decoded on as many decoders as it keeps busy, and reports its
+// progress at a pace that keeps the output linear in the file's length.
+void Recognizer::runFile(const std::shared_ptr<TaskContext>& task,
+                         const std::shared_ptr<DecoderLoader>& loader, AudioSource& source) {
+  PartialText progress;
+  if (task->options.reportsPartialResults.value_or(true)) {
+    progress = [&task](const std::string& text) {
+      deliver(task, RecognitionResult{text, false}, std::nullopt);
+    };
+  }
+  std::string text;
+  std::optional<Error> error =
+      recognizeFile([&] { return loader->take(task->options.contextualStrings); }, source,
+                    task->format, wordCase(*task), progress, text);
+  // With an error, the text so far goes along so that it ends as the final
+  // text rather than being lost behind a less frequent progress report.
+  if (error && text.empty()) return deliver(task, std::nullopt, error);
+  deliver(task, RecognitionResult{text, !error}, error);
 }
 
 // The decoder loaders, one per model folder, and the vocabulary they are to

@@ -166,6 +166,31 @@ TEST(FileTask, OptionsShapeTheText) {
   EXPECT_EQ(wer::words(text), wer::words(plain)) << "formatting changed the words";
 }
 
+// Long enough for several segments, and so for a second decoder on a
+// machine with two cores: the texts come back whole and in order.
+TEST(FileTask, SegmentsDecodedSideBySideJoinInOrder) {
+  TempDir dir;
+  std::string inputs, reference;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& [name, words] : wer::librivoxTranscripts()) {
+      inputs += librivox(name) + " ";
+      reference += words + " ";
+    }
+  }
+  const std::string joined = dir / "joined.wav";
+  ASSERT_EQ(std::system(("sox " + inputs + joined + " 2>/dev/null").c_str()), 0);
+  Deliveries deliveries;
+  english()->recognitionTask(service().urlRequest(platform::fileURLWithPath(joined)), deliveries.handler());
+  const auto all = deliveries.waitForEnd(300);  // slow under the thread sanitizer
+  expectPartialsThenFinal(all);
+  const std::string text = finalText(all);
+  wer::Tally tally;
+  tally.add(reference, text);
+  EXPECT_LE(tally.rate(), 0.4) << text;
+  const double words = static_cast<double>(wer::words(text).size()), expected = static_cast<double>(tally.words);
+  EXPECT_NEAR(words, expected, 0.1 * expected) << "a segment lost or repeated: " << text;
+}
+
 TEST(FileTask, OtherFormatsAndRatesAreConverted) {
   TempDir dir;
   // The longest clip, so that one misheard word does not decide the bound;

@@ -1,0 +1,46 @@
+// Recognition of a whole file on every core.
+//
+// The reader (the calling thread) cuts the file's audio into segments at
+// pauses (pause-cutter.h) and queues them; decoder workers take them in turn,
+// each segment decoded like a dictation of its own (recognition.h), and their
+// texts are committed in the file's order, however the decoders finish.
+//
+// Decoders are loaded only when they would have work: the first with the
+// first segment, each further one (up to one per core) when more than one
+// segment waits beyond the free decoders, so a file that one decoder
+// finishes about as soon never costs a second one. The queue holds at most one segment per decoder, so
+// memory does not grow with the file's length.
+//
+// Progress: the text so far (the committed segments, then the hypothesis of
+// the earliest segment not yet committed) is reported each time it has grown
+// by a fifth since the last report. The reports are geometric in size, so
+// all of them together stay within six times the final text however long the
+// file, while a host still sees the text grow from the first words on; one
+// report per change would make the output grow with the square of the length.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/pocketsphinx/audio-source.h"
+#include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/recognition.h"
+#include "platform/pocketsphinx/transcript.h"
+
+namespace platform::pocketsphinx {
+
+// A fresh decoder, or null when none can be loaded. Called on worker threads.
+using DecoderSupply = std::function<Decoder()>;
+
+// Runs on the task's worker thread. `text` receives the committed text:
+// all of it on success; after an error, the text of the segments before the
+// failure, so that it is not lost. `progress` (may be empty) is called on a
+// worker thread.
+std::optional<Error> recognizeFile(const DecoderSupply& supply, AudioSource& source,
+                                   const FormatOptions& format,
+                                   std::shared_ptr<const WordCase> wordCase,
+                                   const PartialText& progress, std::string& text);
+
+}  // namespace platform::pocketsphinx
