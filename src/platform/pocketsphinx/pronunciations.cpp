@@ -13,7 +13,9 @@ constexpr size_t kMaxVariants = 4;
 // variant is the common American reading; the others are how speakers (and
 // the synthesized voices the tests use) also say them.
 const std::map<std::string, std::vector<std::string>>& handWritten() {
-  static const std::map<std::string, std::vector<std::string>> table = {
+  // Never destroyed: the background load may still read it while the
+  // process exits.
+  static const auto& table = *new std::map<std::string, std::vector<std::string>>{
       {"tavrin", {"T AE V R IH N", "T AA V R IH N"}},
       {"mordrey", {"M AO R D R IY", "M AO R D R EY"}},
       {"oskel", {"AA S K AH L", "OW S K AH L", "AH S K AH L"}},

@@ -159,10 +159,12 @@ std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase() {
   static const std::shared_future<std::shared_ptr<const WordCase>> shared = [] {
     std::promise<std::shared_ptr<const WordCase>> loaded;
     std::shared_future<std::shared_ptr<const WordCase>> future = loaded.get_future().share();
-    // Detached: the process may exit while the lists are still being read.
-    std::thread([loaded = std::move(loaded)]() mutable {
+    // Detached: the process may exit while the lists are still being read,
+    // so the thread owns its copy of the paths rather than reading a static
+    // that exit may be destroying.
+    std::thread([loaded = std::move(loaded), paths = kDebianLists]() mutable {
       yieldToStartUp();
-      loaded.set_value(WordCase::load(kDebianLists));
+      loaded.set_value(WordCase::load(paths));
     }).detach();
     return future;
   }();
