@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/start.h"
-#include "platform/scripted/scripted.h"
+#include "platform/scripted/install.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

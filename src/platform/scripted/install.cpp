@@ -1,10 +1,12 @@
+#include "platform/scripted/install.h"
+
 #include <thread>
 
 #include "platform/backend.h"
 #include "platform/dispatch.h"
+#include "platform/scripted/audio-service.h"
 #include "platform/scripted/recorder.h"
-#include "platform/scripted/script.h"
-#include "platform/scripted/scripted.h"
+#include "platform/scripted/speech-service.h"
 
 namespace platform::scripted {
 

@@ -52,9 +52,6 @@ struct Script {
   ScriptedClock clock;
 };
 
-std::unique_ptr<SpeechService> makeSpeechService(Script& script);
-std::unique_ptr<AudioService> makeAudioService(Script& script);
-
 // Runs `work` once on a new detached thread, as the platform does with its
 // permission callbacks.
 void onOwnThread(std::function<void()> work);

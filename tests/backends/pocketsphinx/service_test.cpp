@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "backends/pocketsphinx/deliveries.h"
-#include "platform/pocketsphinx/pocketsphinx-speech.h"
+#include "platform/pocketsphinx/speech-service.h"
 #include "platform/pocketsphinx/sound-file.h"
 #include "realstack/file/wer.h"
 
@@ -26,7 +26,7 @@ using speech_test::Delivery;
 
 // One service for the suite, as in the tool: its model loads once.
 platform::SpeechService& service() {
-  static auto* speech = platform::makePocketSphinxSpeech(ZENTROVA_MODEL_ROOT).release();
+  static auto* speech = platform::pocketsphinx::makeSpeechService(ZENTROVA_MODEL_ROOT).release();
   return *speech;
 }
 
@@ -107,7 +107,7 @@ TEST(RecognizerLookup, FolderWithoutItsFilesIsUnavailableAndFailsTasks) {
   TempDir root;
   fs::create_directories(root / "xx-yy/xx-yy");
   std::ofstream(root / "xx-yy/xx-yy.lm.bin") << "not a model";
-  auto local = platform::makePocketSphinxSpeech(root / "");
+  auto local = platform::pocketsphinx::makeSpeechService(root / "");
   auto recognizer = local->recognizer(Locale{"xx_YY"});
   ASSERT_NE(recognizer, nullptr);
   EXPECT_FALSE(recognizer->isAvailable());

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/portaudio/portaudio-audio.h"
+#include "platform/portaudio/audio-service.h"
 #include "rig.h"
 
 namespace {
@@ -129,7 +129,7 @@ class EngineTest : public ::testing::Test {
     removeSeconds = secondsSince(begun);
   }
 
-  std::unique_ptr<platform::AudioService> audio = platform::makePortAudioAudio();
+  std::unique_ptr<platform::AudioService> audio = platform::portaudio::makeAudioService();
   std::shared_ptr<platform::AudioEngine> engine;
   std::shared_ptr<platform::InputNode> node;
   std::shared_ptr<Tally> shared = std::make_shared<Tally>();

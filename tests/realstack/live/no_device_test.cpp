@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/portaudio/portaudio-audio.h"
+#include "platform/portaudio/audio-service.h"
 #include "rig.h"
 
 namespace {
@@ -31,7 +31,7 @@ struct NoDeviceCase {
 [[noreturn]] void startAndReport(const NoDeviceCase& c) {
   if (c.variable != nullptr) setenv(c.variable, c.value, 1);
   const auto begun = std::chrono::steady_clock::now();
-  auto audio = platform::makePortAudioAudio();
+  auto audio = platform::portaudio::makeAudioService();
   auto engine = audio->makeEngine();
   engine->inputNode()->outputFormatForBus(0);
   engine->inputNode()->installTapOnBus(0, 1024, {}, [](const platform::PcmBuffer&) {});

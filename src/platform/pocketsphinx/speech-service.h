@@ -41,9 +41,9 @@
 
 #include "platform/speech.h"
 
-namespace platform {
+namespace platform::pocketsphinx {
 
 // Cheap to call: no model is read here.
-std::unique_ptr<SpeechService> makePocketSphinxSpeech(std::string modelRoot);
+std::unique_ptr<SpeechService> makeSpeechService(std::string modelRoot);
 
-}  // namespace platform
+}  // namespace platform::pocketsphinx

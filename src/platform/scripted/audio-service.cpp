@@ -1,12 +1,10 @@
-// The scripted audio service: the scripted microphone permission, and an
-// engine whose audio thread plays the scenario's buffer timeline at the
-// scaled pace of virtual time.
+#include "platform/scripted/audio-service.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "platform/scripted/recorder.h"
-#include "platform/scripted/script.h"
 
 namespace platform::scripted {
 namespace {

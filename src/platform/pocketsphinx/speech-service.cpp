@@ -1,6 +1,8 @@
-// The local speech service: one recognizer per model folder under the model
-// root, decoders loaded ahead of need, and each task decoding on a worker
-// thread of its own while its deliveries go to the main queue.
+// One recognizer per model folder under the model root, decoders loaded
+// ahead of need, and each task decoding on a worker thread of its own while
+// its deliveries go to the main queue.
+#include "platform/pocketsphinx/speech-service.h"
+
 #include <map>
 #include <mutex>
 
@@ -10,13 +12,11 @@
 #include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
-#include "platform/pocketsphinx/pocketsphinx-speech.h"
 #include "platform/pocketsphinx/recognition.h"
 #include "platform/pocketsphinx/requests.h"
 #include "platform/pocketsphinx/word-case.h"
 
-namespace platform {
-namespace pocketsphinx {
+namespace platform::pocketsphinx {
 namespace {
 
 // What one task needs on its worker thread, held there until its last
@@ -213,11 +213,10 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
 }
 
 }  // namespace
-}  // namespace pocketsphinx
 
-std::unique_ptr<SpeechService> makePocketSphinxSpeech(std::string modelRoot) {
-  pocketsphinx::silenceEngineLog();
-  return std::make_unique<pocketsphinx::Service>(std::move(modelRoot));
+std::unique_ptr<SpeechService> makeSpeechService(std::string modelRoot) {
+  silenceEngineLog();
+  return std::make_unique<Service>(std::move(modelRoot));
 }
 
-}  // namespace platform
+}  // namespace platform::pocketsphinx

@@ -5,9 +5,9 @@
 
 #include "platform/audio.h"
 
-namespace platform {
+namespace platform::portaudio {
 
 // Cheap to call: PortAudio is initialised when an engine first needs it.
-std::unique_ptr<AudioService> makePortAudioAudio();
+std::unique_ptr<AudioService> makeAudioService();
 
-}  // namespace platform
+}  // namespace platform::portaudio

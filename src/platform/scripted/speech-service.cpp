@@ -1,9 +1,7 @@
-// The scripted speech service: recognizers per scripted locale, the scripted
-// authorization status, requests that record their options, and tasks that
-// play the scenario's deliveries.
+#include "platform/scripted/speech-service.h"
+
 #include "platform/dispatch.h"
 #include "platform/scripted/recorder.h"
-#include "platform/scripted/script.h"
 
 namespace platform::scripted {
 namespace {

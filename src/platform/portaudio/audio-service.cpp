@@ -1,6 +1,6 @@
 // The local audio service: the default input device through PortAudio,
 // reached through ALSA (and, on a desktop, the sound server behind it).
-#include "platform/portaudio/portaudio-audio.h"
+#include "platform/portaudio/audio-service.h"
 
 #include <mutex>
 #include <variant>
@@ -12,11 +12,8 @@
 #include "platform/portaudio/portaudio-thread.h"
 #include "platform/portaudio/tap-slot.h"
 
-namespace platform {
+namespace platform::portaudio {
 namespace {
-
-using portaudio::Capture;
-using portaudio::InputDevice;
 
 // How long a caller waits for PortAudio before it reports the audio system
 // as unresponsive. Start-up and device probing talk to the sound server;
@@ -41,8 +38,8 @@ class PortAudioInputNode : public InputNode {
   std::variant<InputDevice, Error> device() {
     std::lock_guard lock(mutex_);
     if (!device_) {
-      auto found = portaudio::callWithin<std::variant<InputDevice, Error>>(
-          kProbeSeconds, portaudio::findDefaultInput);
+      auto found = callWithin<std::variant<InputDevice, Error>>(
+          kProbeSeconds, findDefaultInput);
       device_ = found ? *found : std::variant<InputDevice, Error>(kUnresponsive);
     }
     return *device_;
@@ -62,12 +59,12 @@ class PortAudioInputNode : public InputNode {
 
   void removeTapOnBus(int) override { tap_->remove(kTapPatienceSeconds); }
 
-  std::shared_ptr<portaudio::TapSlot> tap() const { return tap_; }
+  std::shared_ptr<TapSlot> tap() const { return tap_; }
 
  private:
   std::mutex mutex_;
   std::optional<std::variant<InputDevice, Error>> device_;
-  const std::shared_ptr<portaudio::TapSlot> tap_ = std::make_shared<portaudio::TapSlot>();
+  const std::shared_ptr<TapSlot> tap_ = std::make_shared<TapSlot>();
 };
 
 class PortAudioEngine : public AudioEngine {
@@ -84,12 +81,12 @@ class PortAudioEngine : public AudioEngine {
     auto found = node_->device();
     if (auto* error = std::get_if<Error>(&found)) return *error;
     auto capture = std::make_shared<Capture>(node_->tap(), std::get<InputDevice>(found));
-    auto failure = portaudio::callWithin<std::optional<Error>>(
-        kStartSeconds, [capture] { return portaudio::openAndStart(*capture); });
+    auto failure = callWithin<std::optional<Error>>(
+        kStartSeconds, [capture] { return openAndStart(*capture); });
     if (!failure) {
       // The open is still queued or running: have it closed once it is done.
       capture->stopping.store(true);
-      portaudio::post([capture] { portaudio::stopAndClose(*capture); });
+      post([capture] { stopAndClose(*capture); });
       return kUnresponsive;
     }
     if (*failure) return **failure;
@@ -105,8 +102,8 @@ class PortAudioEngine : public AudioEngine {
     }
     if (!capture) return;
     capture->stopping.store(true, std::memory_order_release);
-    portaudio::callWithin<bool>(kStopSeconds, [capture] {
-      portaudio::stopAndClose(*capture);
+    callWithin<bool>(kStopSeconds, [capture] {
+      stopAndClose(*capture);
       return true;
     });
   }
@@ -125,7 +122,7 @@ class PortAudioAudio : public AudioService {
     // microphone up met a refusal (access.h). Any other failure, a server
     // that does not answer included, is the engine's start to report.
     globalAsync([completion = std::move(completion)] {
-      const auto refused = portaudio::callWithin<bool>(kProbeSeconds, portaudio::microphoneAccessRefused);
+      const auto refused = callWithin<bool>(kProbeSeconds, microphoneAccessRefused);
       completion(!refused.value_or(false));
     });
   }
@@ -137,6 +134,6 @@ class PortAudioAudio : public AudioService {
 
 }  // namespace
 
-std::unique_ptr<AudioService> makePortAudioAudio() { return std::make_unique<PortAudioAudio>(); }
+std::unique_ptr<AudioService> makeAudioService() { return std::make_unique<PortAudioAudio>(); }
 
-}  // namespace platform
+}  // namespace platform::portaudio
