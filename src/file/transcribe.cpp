@@ -1,7 +1,7 @@
 #include "file/transcribe.h"
 
 #include "platform/backend.h"
-#include "platform/foundation.h"
+#include "platform/file-url.h"
 #include "recognition/results.h"
 #include "recognition/vocabulary.h"
 

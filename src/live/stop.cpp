@@ -4,7 +4,7 @@
 
 #include "events/events.h"
 #include "platform/dispatch.h"
-#include "platform/foundation.h"
+#include "platform/text.h"
 #include "recognition/results.h"
 
 namespace zentrova {

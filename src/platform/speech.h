@@ -10,7 +10,8 @@
 
 #include "platform/audio.h"
 #include "platform/error.h"
-#include "platform/foundation.h"
+#include "platform/file-url.h"
+#include "platform/locale.h"
 
 namespace platform {
 

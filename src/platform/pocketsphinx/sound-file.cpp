@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/foundation.h"
+#include "platform/text.h"
 #include "platform/pocketsphinx/pipe-input.h"
 
 namespace platform::pocketsphinx {

@@ -1,15 +1,9 @@
-#include "platform/foundation.h"
-
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <string>
+#include "platform/text.h"
 
 namespace platform {
 namespace {
 
-constexpr char32_t replacementCharacter = 0xFFFD;
+constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 // What the Unicode table of well-formed UTF-8 allows after `lead`: the
 // sequence's length and the range of its second byte (narrower after E0, ED,
@@ -34,45 +28,20 @@ LeadRule ruleFor(int lead) {
 
 }  // namespace
 
-std::string currentLocaleIdentifier() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') continue;
-    std::string identifier(value);
-    // Codeset and modifier are not part of a locale identifier.
-    identifier = identifier.substr(0, identifier.find_first_of(".@"));
-    return identifier;
-  }
-  return "";
-}
-
-FileURL fileURLWithPath(const std::string& path) {
-  if (!path.empty() && path.front() == '/') return {path};
-  std::string directory;
-  std::string buffer(256, '\0');
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return {path};  // no current directory: keep the path as given
-    buffer.resize(buffer.size() * 2);
-  }
-  directory = buffer.c_str();
-  if (directory.empty() || directory.back() != '/') directory.push_back('/');
-  return {directory + path};
-}
-
 long readUTF8CodePoint(std::FILE* stream) {
   const int lead = getc_unlocked(stream);
   if (lead == EOF) return EOF;
   if (lead < 0x80) return lead;
   const LeadRule rule = ruleFor(lead);
-  if (rule.length == 0) return replacementCharacter;
+  if (rule.length == 0) return kReplacementCharacter;
   char32_t value = rule.bits;
   for (int i = 1; i < rule.length; ++i) {
     const int next = getc_unlocked(stream);
-    if (next == EOF) return replacementCharacter;  // the end is seen again by the next call
+    if (next == EOF) return kReplacementCharacter;  // the end is seen again by the next call
     const int low = i == 1 ? rule.low : 0x80, high = i == 1 ? rule.high : 0xBF;
     if (next < low || next > high) {
       ungetc(next, stream);
-      return replacementCharacter;
+      return kReplacementCharacter;
     }
     value = (value << 6) | static_cast<char32_t>(next & 0x3F);
   }
