@@ -6,13 +6,13 @@ namespace platform {
 namespace {
 
 // Seconds between the Unix epoch and 2001-01-01 00:00:00 UTC.
-constexpr double referenceDateOffset = 978307200.0;
+constexpr double kReferenceDateOffset = 978307200.0;
 
 class SystemClock final : public Clock {
  public:
   Date now() override {
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    return std::chrono::duration<double>(sinceEpoch).count() - referenceDateOffset;
+    return std::chrono::duration<double>(sinceEpoch).count() - kReferenceDateOffset;
   }
 };
 

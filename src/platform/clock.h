@@ -8,9 +8,8 @@ namespace platform {
 // Seconds since 2001-01-01 00:00:00 UTC, as a double.
 using Date = double;
 
-// Foundation's distant past (year 1), so any reading of the clock is far
-// later than it.
-constexpr Date distantPast = -63114076800.0;
+// The start of year 1, so any reading of the clock is far later than it.
+constexpr Date kDistantPast = -63114076800.0;
 
 class Clock {
  public:

@@ -125,7 +125,7 @@ class InputTap : public ::testing::Test {
 
   SetClock clock;
   std::shared_ptr<RecordingRequest> request = std::make_shared<RecordingRequest>();
-  std::shared_ptr<platform::Date> lastReport = std::make_shared<platform::Date>(platform::distantPast);
+  std::shared_ptr<platform::Date> lastReport = std::make_shared<platform::Date>(platform::kDistantPast);
 };
 
 TEST_F(InputTap, ReportsAtMostOncePerInterval) {

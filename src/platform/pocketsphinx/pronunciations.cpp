@@ -43,21 +43,21 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // The words that say a run of digits: "20" is "twenty", "7" is "seven";
 // longer runs and runs with a leading zero digit by digit.
 std::vector<std::string> numberWords(const std::string& digits) {
-  static const std::array<const char*, 20> small = {
+  static const std::array<const char*, 20> kSmallNumbers = {
       "zero",    "one",     "two",       "three",    "four",     "five",    "six",
       "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
       "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen"};
-  static const std::array<const char*, 10> tens = {"",      "",      "twenty",  "thirty", "forty",
+  static const std::array<const char*, 10> kTens = {"",      "",      "twenty",  "thirty", "forty",
                                                    "fifty", "sixty", "seventy", "eighty", "ninety"};
   std::vector<std::string> words;
   if (digits.size() > 2 || (digits.size() == 2 && digits[0] == '0')) {
-    for (char digit : digits) words.emplace_back(small[static_cast<size_t>(digit - '0')]);
+    for (char digit : digits) words.emplace_back(kSmallNumbers[static_cast<size_t>(digit - '0')]);
     return words;
   }
   const size_t value = static_cast<size_t>(std::stoi(digits));
-  if (value < small.size()) return {small[value]};
-  words.emplace_back(tens[value / 10]);
-  if (value % 10 != 0) words.emplace_back(small[value % 10]);
+  if (value < kSmallNumbers.size()) return {kSmallNumbers[value]};
+  words.emplace_back(kTens[value / 10]);
+  if (value % 10 != 0) words.emplace_back(kSmallNumbers[value % 10]);
   return words;
 }
 

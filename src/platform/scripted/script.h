@@ -52,8 +52,8 @@ struct Script {
   ScriptedClock clock;
 };
 
-// Runs `work` once on a new detached thread, as the platform does with its
-// permission callbacks.
+// Runs `work` once on a new detached thread: the permission callbacks come
+// on a thread of the backend's choosing (speech.h, audio.h).
 void onOwnThread(std::function<void()> work);
 
 }  // namespace platform::scripted
