@@ -6,16 +6,11 @@
 #include "platform/dispatch.h"
 
 namespace zentrova {
-namespace {
-
-constexpr long authorizedStatus = 3;
-
-}  // namespace
 
 void authorized(Continuation continuation) {
   platform::speech().requestAuthorization([continuation = std::move(continuation)](long granted) {
     // Anything but "authorized", including "not determined", is a refusal.
-    if (granted != authorizedStatus) fail(message::speechRefused, status::speechRefused);
+    if (granted != platform::kAuthorizedStatus) fail(message::speechRefused, status::speechRefused);
     continuation();
   });
 }

@@ -25,12 +25,12 @@ void listen(std::shared_ptr<platform::SpeechRecognizer> recognizer) {
   configureLiveRequest(*request);
   std::shared_ptr<platform::InputNode> node = engine->inputNode();
   // The distant past makes the first buffer with samples report at once.
-  auto lastReport = std::make_shared<platform::Date>(platform::distantPast);
+  auto lastReport = std::make_shared<platform::Date>(platform::kDistantPast);
   const platform::AudioFormat format = node->outputFormatForBus(inputBus);
   node->installTapOnBus(inputBus, tapFrames, format, inputTap(request, std::move(lastReport)));
   engine->prepare();
-  if (const auto error = engine->start())
-    fail(std::string(message::microphoneFailedPrefix) + error->localizedDescription,
+  if (const platform::Result<> started = engine->start(); !started.ok())
+    fail(std::string(message::microphoneFailedPrefix) + started.error().localizedDescription,
          status::microphoneFailed);
   emit({{"t", std::string("ready")}});
   recognizer->recognitionTask(request, onResult);

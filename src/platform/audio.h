@@ -1,11 +1,13 @@
 // The audio-capture service: the microphone permission, an engine with its
 // input node, input taps and PCM buffers.
+//
+// A call or parameter marked "Optional" is one a backend may ignore (a call
+// then does nothing); everything else it must honour as described.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -35,13 +37,16 @@ using TapBlock = std::function<void(const PcmBuffer& buffer)>;
 class InputNode {
  public:
   virtual ~InputNode() = default;
-  // The format in which the input delivers audio on `bus`.
+  // The format in which the input delivers audio on `bus`. Optional `bus`:
+  // the tool only uses bus 0, which a backend may assume.
   virtual AudioFormat outputFormatForBus(int bus) = 0;
-  // Installs `block` on `bus`. `bufferSize` (frames) is a request, not a promise.
+  // Installs `block` on `bus`. Optional: `bus` as above; `bufferSize`
+  // (frames), a request, not a promise; `format`, which the tool passes as
+  // outputFormatForBus gave it: buffers come in the input's own format.
   virtual void installTapOnBus(int bus, uint32_t bufferSize, AudioFormat format,
                                TapBlock block) = 0;
   // No call of the tap begins after this returns; a call in progress may
-  // finish. Must not be called from inside the tap.
+  // finish. Must not be called from inside the tap. Optional `bus`, as above.
   virtual void removeTapOnBus(int bus) = 0;
 };
 
@@ -50,10 +55,11 @@ class AudioEngine {
   virtual ~AudioEngine() = default;
   // The microphone's input node; the same node on every call.
   virtual std::shared_ptr<InputNode> inputNode() = 0;
+  // Optional: a backend that allocates what it needs in start().
   virtual void prepare() = 0;
-  // Starts capture. An error (with a readable description) when capture
-  // cannot run; never blocks without bound.
-  virtual std::optional<Error> start() = 0;
+  // Starts capture; an error (with a readable description) when capture
+  // cannot run. Never blocks without bound.
+  virtual Result<> start() = 0;
   // Stops capture; reports nothing. Never blocks without bound.
   virtual void stop() = 0;
 };

@@ -24,19 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fd < 0) return 0;
   if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  std::optional<platform::Error> error;
-  auto file = platform::pocketsphinx::SoundFile::open(path, error);
-  if (!file) {
-    if (!error || error->localizedDescription.empty()) std::abort();
+  auto file = platform::pocketsphinx::SoundFile::open(path);
+  if (!file.ok()) {
+    if (file.error().localizedDescription.empty()) std::abort();
     close(fd);
     return 0;
   }
-  platform::pocketsphinx::FileSource source(std::move(file));
+  platform::pocketsphinx::FileSource source(std::move(*file));
   std::vector<int16_t> samples;
   size_t total = 0;
-  while (total < maxSamples && source.next(samples)) total += samples.size();
-  if (const auto failure = source.failure(); failure && failure->localizedDescription.empty())
-    std::abort();
+  platform::Result<> read;
+  while (total < maxSamples && (read = source.next(samples)).ok() && !samples.empty())
+    total += samples.size();
+  if (!read.ok() && read.error().localizedDescription.empty()) std::abort();
   close(fd);
   return 0;
 }

@@ -14,10 +14,11 @@ int main(int argc, char** argv) {
     return 64;
   }
   const auto parsed = platform::scripted::loadScenario(argv[1]);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "zentrova-harness: %s: %s\n", argv[1], parsed.error.c_str());
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "zentrova-harness: %s: %s\n", argv[1],
+                 parsed.error().localizedDescription.c_str());
     return 65;
   }
-  platform::scripted::install(parsed.scenario);
+  platform::scripted::install(parsed.value());
   zentrova::start(argc - 1, argv + 1);
 }

@@ -11,16 +11,16 @@ constexpr double kBlockSeconds = 2048 / kDecoderRate;
 
 }  // namespace
 
-bool LiveSource::next(std::vector<int16_t>& out) {
+Result<> LiveSource::next(std::vector<int16_t>& out) {
   out.clear();
   while (out.empty()) {
     if (!handoff_->take(chunks_)) {
-      if (flushed_) return false;
+      if (flushed_) return {};
       flushed_ = true;
       // A resampling failure at the very end loses a few milliseconds of
       // filter tail at most; the audio before it was recognised already.
       (void)resampler_.flush(out);
-      return !out.empty();
+      return {};
     }
     for (const AudioChunk& chunk : chunks_) {
       // A buffer whose rate cannot be resampled (zero, negative, not a
@@ -28,27 +28,24 @@ bool LiveSource::next(std::vector<int16_t>& out) {
       (void)resampler_.convert(chunk.samples.data(), chunk.samples.size(), chunk.sampleRate, out);
     }
   }
-  return true;
+  return {};
 }
 
-bool FileSource::next(std::vector<int16_t>& out) {
+Result<> FileSource::next(std::vector<int16_t>& out) {
   out.clear();
-  if (failure_ || flushed_) return false;
+  if (flushed_) return {};
   const auto frames = static_cast<size_t>(std::ceil(kBlockSeconds * file_->sampleRate()));
   while (out.empty()) {
-    if (!file_->read(frames, block_)) {
-      failure_ = file_->readError();
-      if (failure_) return false;
+    if (Result<> read = file_->read(frames, block_); !read.ok()) return read;
+    if (block_.empty()) {
       flushed_ = true;
-      if (auto error = resampler_.flush(out)) failure_ = Error{*error};
-      return !failure_ && !out.empty();
+      return resampler_.flush(out);
     }
-    if (auto error = resampler_.convert(block_.data(), block_.size(), file_->sampleRate(), out)) {
-      failure_ = Error{*error};
-      return false;
-    }
+    if (Result<> converted = resampler_.convert(block_.data(), block_.size(), file_->sampleRate(), out);
+        !converted.ok())
+      return converted;
   }
-  return true;
+  return {};
 }
 
 }  // namespace platform::pocketsphinx

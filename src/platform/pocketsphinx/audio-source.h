@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "platform/error.h"
@@ -20,18 +19,16 @@ class AudioSource {
  public:
   virtual ~AudioSource() = default;
   // Replaces the content of `out` with the next samples, waiting for them as
-  // long as it takes. False at the end of the audio, when `failure()` tells
-  // whether it ended on an error.
-  virtual bool next(std::vector<int16_t>& out) = 0;
-  virtual std::optional<Error> failure() const = 0;
+  // long as it takes; `out` is empty at the end of the audio. An error ends
+  // the audio too (`out` empty): not to be called again after either.
+  virtual Result<> next(std::vector<int16_t>& out) = 0;
 };
 
 // The buffers of a live request, until its end of audio.
 class LiveSource final : public AudioSource {
  public:
   explicit LiveSource(std::shared_ptr<AudioHandoff> handoff) : handoff_(std::move(handoff)) {}
-  bool next(std::vector<int16_t>& out) override;
-  std::optional<Error> failure() const override { return std::nullopt; }
+  Result<> next(std::vector<int16_t>& out) override;
 
  private:
   std::shared_ptr<AudioHandoff> handoff_;
@@ -44,14 +41,12 @@ class LiveSource final : public AudioSource {
 class FileSource final : public AudioSource {
  public:
   explicit FileSource(std::unique_ptr<SoundFile> file) : file_(std::move(file)) {}
-  bool next(std::vector<int16_t>& out) override;
-  std::optional<Error> failure() const override { return failure_; }
+  Result<> next(std::vector<int16_t>& out) override;
 
  private:
   std::unique_ptr<SoundFile> file_;
   std::vector<float> block_;
   Resampler resampler_;
-  std::optional<Error> failure_;
   bool flushed_ = false;
 };
 

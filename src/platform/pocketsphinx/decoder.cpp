@@ -31,6 +31,8 @@ constexpr const char* kSearchOptions[] = {"-fwdflat", "no", "-maxhmmpf", "7000"}
 constexpr int kLoadNiceness = 10;
 constexpr int kNicest = 19;
 
+const Error kLoadFailure{"The speech recognizer\u2019s model could not be loaded."};
+
 // The background load starts with the process and takes about a second of
 // CPU, while start-up (the sound server's connection, the device's opening)
 // is due far sooner and needs CPU time too: on a machine with few cores the
@@ -83,22 +85,23 @@ ReadModel readModel(const ModelFiles& files) {
 // The hand-written pronunciations are in the US English phone set.
 bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 0; }
 
-Decoder withVocabulary(ReadModel model, const ModelFiles& files, const Vocabulary& vocabulary) {
-  if (!model.decoder) return nullptr;
+Result<Decoder> withVocabulary(ReadModel model, const ModelFiles& files,
+                               const Vocabulary& vocabulary) {
+  if (!model.decoder) return kLoadFailure;
   if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
                             isEnglish(files)))
-    return nullptr;
+    return kLoadFailure;
   return std::move(model.decoder);
 }
 
 struct Prepared {
-  Decoder decoder;
+  Result<Decoder> decoder;
   Vocabulary vocabulary;  // what it was prepared with
 };
 
 }  // namespace
 
-Decoder loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
+Result<Decoder> loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
   return withVocabulary(readModel(files), files, vocabulary);
 }
 
@@ -106,12 +109,12 @@ namespace {
 
 // A later load, on a thread of its own for the same reason as the
 // background one: a fatal damage parks that thread, not the caller's, and
-// the caller learns of it as a null decoder.
-Decoder loadAside(const ModelFiles& files, const Vocabulary& vocabulary) {
-  auto loaded = std::make_shared<std::promise<Decoder>>();
-  std::future<Decoder> future = loaded->get_future();
+// the caller learns of it as a failed load.
+Result<Decoder> loadAside(const ModelFiles& files, const Vocabulary& vocabulary) {
+  auto loaded = std::make_shared<std::promise<Result<Decoder>>>();
+  std::future<Result<Decoder>> future = loaded->get_future();
   std::thread([loaded, files, vocabulary] {
-    EngineWatch watch([loaded] { loaded->set_value(nullptr); });
+    EngineWatch watch([loaded] { loaded->set_value(kLoadFailure); });
     loaded->set_value(loadDecoder(files, vocabulary));
   }).detach();
   return future.get();
@@ -137,7 +140,7 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
     yieldToStartUp();
-    EngineWatch watch([loaded] { loaded->set_value({}); });
+    EngineWatch watch([loaded] { loaded->set_value({kLoadFailure, {}}); });
     ReadModel model = readModel(files);
     Vocabulary vocabulary;
     {
@@ -145,7 +148,7 @@ DecoderLoader::DecoderLoader(ModelFiles files)
       preload->expecting.wait(lock, [&] { return preload->expected.has_value(); });
       vocabulary = *preload->expected;
     }
-    Decoder decoder = withVocabulary(std::move(model), files, vocabulary);
+    Result<Decoder> decoder = withVocabulary(std::move(model), files, vocabulary);
     loaded->set_value({std::move(decoder), std::move(vocabulary)});
   }).detach();
 }
@@ -159,7 +162,7 @@ void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
   preload_->expecting.notify_all();
 }
 
-Decoder DecoderLoader::take(const Vocabulary& vocabulary) {
+Result<Decoder> DecoderLoader::take(const Vocabulary& vocabulary) {
   expectVocabulary(vocabulary);  // the background load may be waiting for one
   std::future<Prepared> preloaded;
   {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/pocketsphinx/engine-log.h"
 #include "platform/pocketsphinx/model.h"
 
@@ -36,12 +37,12 @@ using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 using Vocabulary = std::vector<std::string>;
 
 // Reads the model into a new decoder searching with `vocabulary` weighted
-// in; null when the model is damaged: PocketSphinx refused it or reported an
-// error while reading it (it goes on past a dictionary line it cannot read,
-// for instance). Blocks for the whole load: never call it on the main queue.
-// Call it only on a thread nobody joins, as the loader does: a damage the
-// library deems fatal parks it.
-Decoder loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary);
+// in; an error when the model is damaged: PocketSphinx refused it or
+// reported an error while reading it (it goes on past a dictionary line it
+// cannot read, for instance). Blocks for the whole load: never call it on the
+// main queue. Call it only on a thread nobody joins, as the loader does: a
+// damage the library deems fatal parks it.
+Result<Decoder> loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary);
 
 class DecoderLoader {
  public:
@@ -56,9 +57,9 @@ class DecoderLoader {
 
   // Worker threads only: a fresh decoder searching with `vocabulary`; the
   // one loading in the background when it is still there and was prepared
-  // with the same list, a new load otherwise. Null when the model cannot be
-  // loaded.
-  Decoder take(const Vocabulary& vocabulary);
+  // with the same list, a new load otherwise. An error when the model cannot
+  // be loaded.
+  Result<Decoder> take(const Vocabulary& vocabulary);
 
  private:
   struct Preload;  // shared with the background load, which may outlive us

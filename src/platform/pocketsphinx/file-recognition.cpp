@@ -21,8 +21,6 @@ constexpr double kReportGrowth = 1.2;
 // The block a segment's decoding takes per call, as a file's would be.
 constexpr size_t kBlockSamples = 2048;
 
-const Error kModelFailure{"The speech recognizer\u2019s model could not be loaded."};
-
 // The processors this process may run on (its affinity, not the machine's).
 size_t usableCores() {
   cpu_set_t set;
@@ -33,14 +31,13 @@ size_t usableCores() {
 class SegmentSource final : public AudioSource {
  public:
   explicit SegmentSource(const std::vector<int16_t>& samples) : samples_(samples) {}
-  bool next(std::vector<int16_t>& out) override {
+  Result<> next(std::vector<int16_t>& out) override {
     const size_t count = std::min(kBlockSamples, samples_.size() - at_);
     out.assign(samples_.begin() + static_cast<std::ptrdiff_t>(at_),
                samples_.begin() + static_cast<std::ptrdiff_t>(at_ + count));
     at_ += count;
-    return count > 0;
+    return {};
   }
-  std::optional<Error> failure() const override { return std::nullopt; }
 
  private:
   const std::vector<int16_t>& samples_;
@@ -49,7 +46,7 @@ class SegmentSource final : public AudioSource {
 
 struct Decoded {
   std::string text;
-  std::optional<Error> error;
+  Result<> outcome;
 };
 
 std::string joined(const std::string& first, const std::string& second) {
@@ -75,8 +72,9 @@ class FileJob {
   bool submit(std::vector<int16_t> segment);
   // Reader: no segment follows; returns once every worker has ended.
   void finish();
-  // After finish(): the committed text and the job's own error, if any.
-  std::optional<Error> outcome(std::string& text) const;
+  // After finish(): the committed text, and the job's own error if it
+  // failed.
+  Result<> outcome(std::string& text) const;
 
  private:
   void work();
@@ -105,7 +103,7 @@ class FileJob {
   size_t next_ = 0;                 // the earliest segment not committed
   std::string committed_, head_;
   size_t reported_ = 0;
-  std::optional<Error> error_;
+  Result<> outcome_;  // the first failure, once there is one
 };
 
 bool FileJob::submit(std::vector<int16_t> segment) {
@@ -135,20 +133,20 @@ void FileJob::finish() {
   for (std::thread& worker : workers_) worker.join();
 }
 
-std::optional<Error> FileJob::outcome(std::string& text) const {
+Result<> FileJob::outcome(std::string& text) const {
   text = committed_;
-  return error_;
+  return outcome_;
 }
 
 void FileJob::work() {
-  Decoder decoder = supply_();  // outlives the lock below: freed unlocked
+  Result<Decoder> decoder = supply_();  // outlives the lock below: freed unlocked
   std::unique_lock lock(mutex_);
-  if (!decoder) {
+  if (!decoder.ok()) {
     loadFailed_ = true;
     --free_;
     // The others carry on; with none left, nothing would ever decode.
     if (--running_ == 0 && !failed_) {
-      error_ = kModelFailure;
+      outcome_ = decoder.error();
       failed_ = true;
     }
     changed_.notify_all();
@@ -162,7 +160,7 @@ void FileJob::work() {
     --free_;
     changed_.notify_all();
     lock.unlock();
-    Decoded decoded = decode(decoder.get(), index, samples);
+    Decoded decoded = decode(decoder->get(), index, samples);
     lock.lock();
     ++free_;
     commitLocked(index, std::move(decoded));
@@ -176,8 +174,8 @@ Decoded FileJob::decode(ps_decoder_s* decoder, size_t index, const std::vector<i
   Transcript transcript(format_, wordCase_);
   PartialText partial;
   if (progress_) partial = [this, index](const std::string& text) { hypothesis(index, text); };
-  std::optional<Error> error = recognize(decoder, source, transcript, partial);
-  return {transcript.text(), std::move(error)};
+  Result<> recognized = recognize(decoder, source, transcript, partial);
+  return {transcript.text(), std::move(recognized)};
 }
 
 void FileJob::hypothesis(size_t index, const std::string& text) {
@@ -191,9 +189,9 @@ void FileJob::commitLocked(size_t index, Decoded decoded) {
   done_.emplace(index, std::move(decoded));
   for (auto first = done_.begin(); first != done_.end() && first->first == next_;
        first = done_.erase(first)) {
-    if (first->second.error) {
+    if (!first->second.outcome.ok()) {
       // Later segments cannot be joined across the gap: what came before stays.
-      error_ = first->second.error;
+      outcome_ = first->second.outcome;
       failed_ = true;
       changed_.notify_all();
       return;
@@ -216,15 +214,17 @@ void FileJob::reportLocked() {
 
 }  // namespace
 
-std::optional<Error> recognizeFile(const DecoderSupply& supply, AudioSource& source,
-                                   const FormatOptions& format,
-                                   std::shared_ptr<const WordCase> wordCase,
-                                   const PartialText& progress, std::string& text) {
+Result<> recognizeFile(const DecoderSupply& supply, AudioSource& source,
+                       const FormatOptions& format, std::shared_ptr<const WordCase> wordCase,
+                       const PartialText& progress, std::string& text) {
   FileJob job(supply, format, std::move(wordCase), progress);
   PauseCutter cutter;
   std::vector<int16_t> block;
   bool wanted = true;
-  while (wanted && source.next(block)) {
+  Result<> read;
+  while (wanted) {
+    read = source.next(block);
+    if (!read.ok() || block.empty()) break;
     cutter.append(block);
     for (auto segment = cutter.take(); wanted && segment; segment = cutter.take())
       wanted = job.submit(std::move(*segment));
@@ -233,8 +233,8 @@ std::optional<Error> recognizeFile(const DecoderSupply& supply, AudioSource& sou
     if (auto rest = cutter.finish()) job.submit(std::move(*rest));
   }
   job.finish();
-  if (auto error = job.outcome(text)) return error;
-  return source.failure();
+  if (Result<> decoded = job.outcome(text); !decoded.ok()) return decoded;
+  return read;
 }
 
 }  // namespace platform::pocketsphinx

@@ -20,7 +20,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -31,16 +30,16 @@
 
 namespace platform::pocketsphinx {
 
-// A fresh decoder, or null when none can be loaded. Called on worker threads.
-using DecoderSupply = std::function<Decoder()>;
+// A fresh decoder, or the error when none can be loaded. Called on worker
+// threads.
+using DecoderSupply = std::function<Result<Decoder>()>;
 
 // Runs on the task's worker thread. `text` receives the committed text:
 // all of it on success; after an error, the text of the segments before the
 // failure, so that it is not lost. `progress` (may be empty) is called on a
 // worker thread.
-std::optional<Error> recognizeFile(const DecoderSupply& supply, AudioSource& source,
-                                   const FormatOptions& format,
-                                   std::shared_ptr<const WordCase> wordCase,
-                                   const PartialText& progress, std::string& text);
+Result<> recognizeFile(const DecoderSupply& supply, AudioSource& source,
+                       const FormatOptions& format, std::shared_ptr<const WordCase> wordCase,
+                       const PartialText& progress, std::string& text);
 
 }  // namespace platform::pocketsphinx

@@ -32,14 +32,16 @@ bool isReadableFile(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> modelFolderName(const std::string& localeIdentifier) {
+Result<std::string> modelFolderName(const std::string& localeIdentifier) {
   // Only a plain name can be joined to the root: this rules out "", ".",
   // "..", "/x" and anything else that could climb out of it.
-  if (localeIdentifier.empty()) return std::nullopt;
+  const Error notAName{"A locale identifier names a model folder only with ASCII letters, digits, "
+                       "'_' and '-'."};
+  if (localeIdentifier.empty()) return notAName;
   std::string folder;
   folder.reserve(localeIdentifier.size());
   for (char c : localeIdentifier) {
-    if (!isNameCharacter(c)) return std::nullopt;
+    if (!isNameCharacter(c)) return notAName;
     folder.push_back(toFolderCharacter(c));
   }
   return folder;
@@ -55,10 +57,10 @@ ModelFiles modelFiles(const std::string& root, const std::string& folder) {
 }
 
 bool modelFilesReadable(const ModelFiles& files) {
-  static const std::array<const char*, 6> acousticParts = {
+  static const std::array<const char*, 6> kAcousticParts = {
       "mdef", "means", "variances", "transition_matrices", "feat.params", "noisedict"};
   if (!isDirectory(files.acoustic) || access(files.acoustic.c_str(), R_OK | X_OK) != 0) return false;
-  for (const char* part : acousticParts) {
+  for (const char* part : kAcousticParts) {
     if (!isReadableFile(files.acoustic + "/" + part)) return false;
   }
   // Mixture weights come either compressed (sendump) or plain.

@@ -2,8 +2,9 @@
 // its files can be read. Pure file-system look-ups: no model is loaded here.
 #pragma once
 
-#include <optional>
 #include <string>
+
+#include "platform/error.h"
 
 namespace platform::pocketsphinx {
 
@@ -16,9 +17,9 @@ struct ModelFiles {
 };
 
 // The folder name a locale identifier maps to: lowercase, '_' turned into
-// '-'. Empty when the identifier could name something outside the root (it
-// must be non-empty and made of ASCII letters, digits, '_' and '-' only).
-std::optional<std::string> modelFolderName(const std::string& localeIdentifier);
+// '-'. An error when the identifier could name something outside the root
+// (it must be non-empty and made of ASCII letters, digits, '_' and '-' only).
+Result<std::string> modelFolderName(const std::string& localeIdentifier);
 
 // True when `<root>/<folder>` is a directory.
 bool modelFolderExists(const std::string& root, const std::string& folder);

@@ -30,7 +30,9 @@ class PipeInput {
   // The callbacks to hand to sf_open_virtual with this object as user data.
   static SF_VIRTUAL_IO& callbacks();
 
-  // The errno of a failed read, 0 if none failed.
+  // The errno of a failed read, 0 if none failed. Kept rather than returned:
+  // libsndfile's callbacks report a byte count only, and take a failed read
+  // for the end of the stream, so the sound file asks here after one.
   int readError() const { return readError_; }
 
  private:

@@ -15,8 +15,6 @@ constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * kDecoderRate);
 // hypothesis are read after each one.
 constexpr size_t kSliceSamples = 2048;
 
-const Error kDecoderFailure{"The speech recognizer failed while decoding the audio."};
-
 std::string hypothesis(ps_decoder_t* decoder) {
   const char* text = ps_get_hyp(decoder, nullptr);
   return text != nullptr ? text : "";
@@ -71,8 +69,8 @@ class Segmenter {
 
 }  // namespace
 
-std::optional<Error> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& transcript,
-                               const PartialText& partial) {
+Result<> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& transcript,
+                   const PartialText& partial) {
   Segmenter segmenter(decoder, transcript);
   if (!segmenter.start()) return kDecoderFailure;
   std::vector<int16_t> samples;
@@ -87,16 +85,17 @@ std::optional<Error> recognize(ps_decoder_t* decoder, AudioSource& source, Trans
       partial(reported);
     };
   }
-  while (source.next(samples)) {
+  Result<> read = source.next(samples);
+  for (; read.ok() && !samples.empty(); read = source.next(samples)) {
     if (!segmenter.feed(samples, report)) {
       segmenter.finish();
       return kDecoderFailure;
     }
   }
   const bool ended = segmenter.finish();
-  if (auto failure = source.failure()) return failure;
+  if (!read.ok()) return read;
   if (!ended) return kDecoderFailure;
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::pocketsphinx

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -19,13 +18,16 @@ struct ps_decoder_s;
 
 namespace platform::pocketsphinx {
 
+// What a task reports when the decoder fails, or the library stops in it.
+inline const Error kDecoderFailure{"The speech recognizer failed while decoding the audio."};
+
 // Called with the whole formatted text each time it changes mid-audio.
 using PartialText = std::function<void(const std::string& text)>;
 
 // Runs on the task's worker thread, the decoder's only user meanwhile.
-// Returns an error when the audio or the decoder failed; otherwise the
-// transcript holds the final text.
-std::optional<Error> recognize(ps_decoder_s* decoder, AudioSource& source, Transcript& transcript,
-                               const PartialText& partial);
+// Fails when the audio or the decoder failed; otherwise the transcript holds
+// the final text.
+Result<> recognize(ps_decoder_s* decoder, AudioSource& source, Transcript& transcript,
+                   const PartialText& partial);
 
 }  // namespace platform::pocketsphinx

@@ -3,6 +3,7 @@
 #include <soxr.h>
 
 #include <cmath>
+#include <string>
 
 namespace platform::pocketsphinx {
 namespace {
@@ -20,19 +21,23 @@ void appendSamples(const float* samples, size_t count, std::vector<int16_t>& out
   for (size_t i = 0; i < count; ++i) out.push_back(toSample(samples[i]));
 }
 
+Error resampleFailure(const char* reason) {
+  return {std::string("The audio could not be resampled: ") + reason + "."};
+}
+
 }  // namespace
 
 Resampler::~Resampler() {
   if (soxr_ != nullptr) soxr_delete(soxr_);
 }
 
-std::optional<std::string> Resampler::convert(const float* samples, size_t count, double rate,
-                                              std::vector<int16_t>& out) {
+Result<> Resampler::convert(const float* samples, size_t count, double rate,
+                            std::vector<int16_t>& out) {
   if (!(rate >= 1 && std::isfinite(rate)))
-    return "The audio's sample rate is not a positive number of frames per second.";
+    return Error{"The audio's sample rate is not a positive number of frames per second."};
   if (rate != rate_) {
-    if (auto error = flush(out)) return error;
-    if (auto error = start(rate)) return error;
+    if (Result<> flushed = flush(out); !flushed.ok()) return flushed;
+    if (Result<> started = start(rate); !started.ok()) return started;
   }
   clean_.assign(samples, samples + count);
   for (float& sample : clean_) {
@@ -40,33 +45,32 @@ std::optional<std::string> Resampler::convert(const float* samples, size_t count
   }
   if (soxr_ == nullptr) {
     appendSamples(clean_.data(), clean_.size(), out);
-    return std::nullopt;
+    return {};
   }
   return run(clean_.data(), clean_.size(), out);
 }
 
-std::optional<std::string> Resampler::flush(std::vector<int16_t>& out) {
-  if (soxr_ == nullptr) return std::nullopt;
+Result<> Resampler::flush(std::vector<int16_t>& out) {
+  if (soxr_ == nullptr) return {};
   return run(nullptr, 0, out);
 }
 
-std::optional<std::string> Resampler::start(double rate) {
+Result<> Resampler::start(double rate) {
   if (soxr_ != nullptr) soxr_delete(soxr_);
   soxr_ = nullptr;
   rate_ = rate;
-  if (rate == kDecoderRate) return std::nullopt;
+  if (rate == kDecoderRate) return {};
   soxr_error_t error = nullptr;
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   soxr_ = soxr_create(rate, kDecoderRate, 1, &error, nullptr, &quality, nullptr);
-  if (error == nullptr) return std::nullopt;
+  if (error == nullptr) return {};
   soxr_ = nullptr;
   rate_ = 0;
-  return std::string("The audio could not be resampled: ") + error + ".";
+  return resampleFailure(error);
 }
 
 // `samples` null: the end of the input, so the filter's tail comes out.
-std::optional<std::string> Resampler::run(const float* samples, size_t count,
-                                          std::vector<int16_t>& out) {
+Result<> Resampler::run(const float* samples, size_t count, std::vector<int16_t>& out) {
   const size_t capacity = static_cast<size_t>(std::ceil(count * kDecoderRate / rate_)) + 256;
   resampled_.resize(capacity);
   const size_t before = out.size();
@@ -75,15 +79,15 @@ std::optional<std::string> Resampler::run(const float* samples, size_t count,
     if (soxr_error_t error =
             soxr_process(soxr_, samples, count, &used, resampled_.data(), capacity, &made)) {
       out.resize(before);
-      return std::string("The audio could not be resampled: ") + error + ".";
+      return resampleFailure(error);
     }
     appendSamples(resampled_.data(), made, out);
     if (samples != nullptr) {
       samples += used;
       count -= used;
-      if (count == 0 && made < capacity) return std::nullopt;
+      if (count == 0 && made < capacity) return {};
     } else if (made == 0) {
-      return std::nullopt;
+      return {};
     }
   }
 }

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
+
+#include "platform/error.h"
 
 struct soxr;
 
@@ -22,16 +22,15 @@ class Resampler {
 
   // Appends to `out` the 16 kHz samples for `samples` at `rate`. A change of
   // rate flushes the audio of the old rate first. Non-finite samples count as
-  // silence and loud ones are clipped. An error (libsoxr's text) leaves
+  // silence and loud ones are clipped. An error (with libsoxr's text) leaves
   // `out` as it was.
-  std::optional<std::string> convert(const float* samples, size_t count, double rate,
-                                     std::vector<int16_t>& out);
+  Result<> convert(const float* samples, size_t count, double rate, std::vector<int16_t>& out);
   // Appends what the filter still holds (the end of the audio).
-  std::optional<std::string> flush(std::vector<int16_t>& out);
+  Result<> flush(std::vector<int16_t>& out);
 
  private:
-  std::optional<std::string> start(double rate);
-  std::optional<std::string> run(const float* samples, size_t count, std::vector<int16_t>& out);
+  Result<> start(double rate);
+  Result<> run(const float* samples, size_t count, std::vector<int16_t>& out);
 
   soxr* soxr_ = nullptr;  // null while the input is already at 16 kHz
   double rate_ = 0;       // of the current input; 0 before any

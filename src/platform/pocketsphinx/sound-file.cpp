@@ -59,24 +59,19 @@ int openForReading(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optional<Error>& error) {
+Result<std::unique_ptr<SoundFile>> SoundFile::open(const std::string& path) {
   // Error descriptions must be text: a name's stray bytes become U+FFFD.
   const std::string name = withValidUTF8(lastPathComponent(path));
   const int fd = openForReading(path);
-  if (fd < 0) {
-    error = openFailure(name, errno);
-    return nullptr;
-  }
+  if (fd < 0) return openFailure(name, errno);
   struct stat info {};
   if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
-    error = openFailure(name, EISDIR);
-    return nullptr;
+    return openFailure(name, EISDIR);
   }
   if (S_ISREG(info.st_mode) && info.st_size == 0) {
     ::close(fd);
-    error = formatFailure(name, "the file is empty");
-    return nullptr;
+    return formatFailure(name, "the file is empty");
   }
   SF_INFO format{};
   std::unique_ptr<PipeInput> pipe;
@@ -90,13 +85,11 @@ std::unique_ptr<SoundFile> SoundFile::open(const std::string& path, std::optiona
   }
   if (file == nullptr) {
     const int readError = pipe ? pipe->readError() : 0;
-    error = readError != 0 ? readFailure(name, readError) : formatFailure(name, sf_strerror(nullptr));
-    return nullptr;
+    return readError != 0 ? readFailure(name, readError) : formatFailure(name, sf_strerror(nullptr));
   }
   if (format.channels < 1 || format.samplerate < 1) {
     sf_close(file);
-    error = formatFailure(name, "the file declares no channel or no sample rate");
-    return nullptr;
+    return formatFailure(name, "the file declares no channel or no sample rate");
   }
   return std::unique_ptr<SoundFile>(
       new SoundFile(file, std::move(pipe), name, format.samplerate, format.channels));
@@ -108,7 +101,7 @@ SoundFile::SoundFile(SNDFILE* file, std::unique_ptr<PipeInput> pipe, std::string
 
 SoundFile::~SoundFile() { sf_close(file_); }
 
-bool SoundFile::read(size_t frames, std::vector<float>& out) {
+Result<> SoundFile::read(size_t frames, std::vector<float>& out) {
   out.clear();
   const auto channels = static_cast<size_t>(channels_);
   frames = std::max<size_t>(1, std::min(frames, kMostSamplesPerRead / channels));
@@ -116,9 +109,9 @@ bool SoundFile::read(size_t frames, std::vector<float>& out) {
   const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
   if (got <= 0) {
     // libsndfile takes a pipe's failed read for its end: ask the pipe first.
-    if (pipe_ && pipe_->readError() != 0) readError_ = readFailure(name_, pipe_->readError());
-    else if (sf_error(file_) != SF_ERR_NO_ERROR) readError_ = formatFailure(name_, sf_strerror(file_));
-    return false;
+    if (pipe_ && pipe_->readError() != 0) return readFailure(name_, pipe_->readError());
+    if (sf_error(file_) != SF_ERR_NO_ERROR) return formatFailure(name_, sf_strerror(file_));
+    return {};
   }
   out.resize(static_cast<size_t>(got));
   const float scale = 1.0f / static_cast<float>(channels_);
@@ -128,7 +121,7 @@ bool SoundFile::read(size_t frames, std::vector<float>& out) {
     for (int channel = 0; channel < channels_; ++channel) sum += first[channel];
     out[frame] = channels_ == 1 ? sum : sum * scale;
   }
-  return true;
+  return {};
 }
 
 }  // namespace platform::pocketsphinx

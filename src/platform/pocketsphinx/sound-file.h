@@ -6,7 +6,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +22,7 @@ class SoundFile {
   // Opens `path` for reading. Never blocks on a FIFO without a writer, and
   // refuses folders. The error describes the failure in one sentence that
   // names the file.
-  static std::unique_ptr<SoundFile> open(const std::string& path, std::optional<Error>& error);
+  static Result<std::unique_ptr<SoundFile>> open(const std::string& path);
   ~SoundFile();
   SoundFile(const SoundFile&) = delete;
   SoundFile& operator=(const SoundFile&) = delete;
@@ -33,11 +32,9 @@ class SoundFile {
   // Reads up to `frames` frames (fewer where many channels would make the
   // block large) and mixes them down to one channel (the mean
   // of all channels, so speech on either side of a stereo file is kept) into
-  // `out`. Returns false at the end of the file or on a read error (see
-  // `readError`).
-  bool read(size_t frames, std::vector<float>& out);
-  // Set once a read has failed: the reason, naming the file.
-  const std::optional<Error>& readError() const { return readError_; }
+  // `out`, which is empty at the end of the file. An error (naming the file)
+  // leaves `out` empty as well.
+  Result<> read(size_t frames, std::vector<float>& out);
 
  private:
   SoundFile(sf_private_tag* file, std::unique_ptr<PipeInput> pipe, std::string name, double rate,
@@ -49,7 +46,6 @@ class SoundFile {
   double sampleRate_;
   int channels_;
   std::vector<float> interleaved_;
-  std::optional<Error> readError_;
 };
 
 }  // namespace platform::pocketsphinx

@@ -98,30 +98,29 @@ std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskCo
   if (auto* live = dynamic_cast<LiveRequest*>(task->request.get()))
     return std::make_unique<LiveSource>(live->handoff());
   auto* file = static_cast<FileRequest*>(task->request.get());
-  std::optional<Error> error;
-  std::unique_ptr<SoundFile> sound = SoundFile::open(file->url().path, error);
-  if (!sound) {
-    deliver(task, std::nullopt, error);
+  Result<std::unique_ptr<SoundFile>> sound = SoundFile::open(file->url().path);
+  if (!sound.ok()) {
+    deliver(task, std::nullopt, sound.error());
     return nullptr;
   }
-  return std::make_unique<FileSource>(std::move(sound));
+  return std::make_unique<FileSource>(std::move(*sound));
 }
 
 void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
                      std::unique_ptr<AudioSource> source) {
   if (dynamic_cast<FileRequest*>(task->request.get())) return runFile(task, loader, *source);
-  Decoder decoder = loader->take(task->options.contextualStrings);
-  if (!decoder) return deliverError(task, "The speech recognizer\u2019s model could not be loaded.");
+  Result<Decoder> decoder = loader->take(task->options.contextualStrings);
+  if (!decoder.ok()) return deliver(task, std::nullopt, decoder.error());
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
-  EngineWatch watch([task] { deliverError(task, "The speech recognizer failed while decoding the audio."); });
+  EngineWatch watch([task] { deliver(task, std::nullopt, kDecoderFailure); });
   Transcript transcript(task->format, wordCase(*task));
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
   }
-  std::optional<Error> error = recognize(decoder.get(), *source, transcript, partial);
-  if (error) return deliver(task, std::nullopt, error);
+  const Result<> recognized = recognize(decoder->get(), *source, transcript, partial);
+  if (!recognized.ok()) return deliver(task, std::nullopt, recognized.error());
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
 }
 
@@ -136,13 +135,14 @@ void Recognizer::runFile(const std::shared_ptr<TaskContext>& task,
     };
   }
   std::string text;
-  std::optional<Error> error =
+  const Result<> recognized =
       recognizeFile([&] { return loader->take(task->options.contextualStrings); }, source,
                     task->format, wordCase(*task), progress, text);
+  if (recognized.ok()) return deliver(task, RecognitionResult{text, true}, std::nullopt);
   // With an error, the text so far goes along so that it ends as the final
   // text rather than being lost behind a less frequent progress report.
-  if (error && text.empty()) return deliver(task, std::nullopt, error);
-  deliver(task, RecognitionResult{text, !error}, error);
+  if (text.empty()) return deliver(task, std::nullopt, recognized.error());
+  deliver(task, RecognitionResult{text, false}, recognized.error());
 }
 
 // The decoder loaders, one per model folder, and the vocabulary they are to
@@ -183,7 +183,9 @@ class Service final : public SpeechService {
 
   std::shared_ptr<SpeechRecognizer> recognizer(const Locale& locale) override;
   // Nothing leaves the machine, so there is nothing to ask the user.
-  void requestAuthorization(std::function<void(long status)> handler) override { handler(3); }
+  void requestAuthorization(std::function<void(long status)> handler) override {
+    handler(kAuthorizedStatus);
+  }
   std::shared_ptr<AudioBufferRecognitionRequest> audioBufferRequest() override {
     return std::make_shared<LiveRequest>(expectStrings());
   }
@@ -203,9 +205,11 @@ class Service final : public SpeechService {
 };
 
 std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
-  const std::optional<std::string> folder = modelFolderName(locale.identifier);
-  if (!folder || !modelFolderExists(root_, *folder)) return nullptr;
-  ModelFiles files = modelFiles(root_, *folder);
+  // A locale no folder can stand for has no recognizer, like one without a
+  // folder: recognizer() has no error to report.
+  const Result<std::string> folder = modelFolderName(locale.identifier);
+  if (!folder.ok() || !modelFolderExists(root_, folder.value())) return nullptr;
+  ModelFiles files = modelFiles(root_, folder.value());
   if (!modelFilesUsable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
   std::shared_ptr<DecoderLoader> loader = loaders_->forFolder(files);
   if (files.folder.rfind("en", 0) == 0) sharedDebianWordCase();  // starts the word list's load

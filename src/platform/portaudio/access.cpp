@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <string>
-#include <variant>
 
 #include "platform/portaudio/device.h"
 
@@ -52,7 +51,7 @@ void noteAudioReport(int error, std::string_view message) {
 }
 
 bool microphoneAccessRefused() {
-  if (std::holds_alternative<InputDevice>(findDefaultInput())) return false;
+  if (findDefaultInput().ok()) return false;
   return refusalReported.load(std::memory_order_relaxed) || captureNodesRefused();
 }
 

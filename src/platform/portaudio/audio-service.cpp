@@ -3,7 +3,6 @@
 #include "platform/portaudio/audio-service.h"
 
 #include <mutex>
-#include <variant>
 
 #include "platform/dispatch.h"
 #include "platform/portaudio/access.h"
@@ -35,19 +34,17 @@ class PortAudioInputNode : public InputNode {
  public:
   // Called on the main queue (and by the engine's start). The device is
   // looked up once; every later call reports the same format.
-  std::variant<InputDevice, Error> device() {
-    std::lock_guard lock(mutex_);
-    if (!device_) {
-      auto found = callWithin<std::variant<InputDevice, Error>>(
-          kProbeSeconds, findDefaultInput);
-      device_ = found ? *found : std::variant<InputDevice, Error>(kUnresponsive);
-    }
-    return *device_;
+  Result<InputDevice> device() {
+    std::call_once(lookedUp_, [this] {
+      device_ = callWithin<Result<InputDevice>>(kProbeSeconds, findDefaultInput)
+                    .answerOr(kUnresponsive);
+    });
+    return device_;
   }
 
   AudioFormat outputFormatForBus(int) override {
-    auto found = device();
-    if (auto* input = std::get_if<InputDevice>(&found)) return input->format;
+    const Result<InputDevice> found = device();
+    if (found.ok()) return found.value().format;
     // No device: the engine's start reports why; the format only has to be
     // a plausible one.
     return AudioFormat{48000, 1, true};
@@ -62,8 +59,8 @@ class PortAudioInputNode : public InputNode {
   std::shared_ptr<TapSlot> tap() const { return tap_; }
 
  private:
-  std::mutex mutex_;
-  std::optional<std::variant<InputDevice, Error>> device_;
+  std::once_flag lookedUp_;
+  Result<InputDevice> device_ = kUnresponsive;  // until device() has looked it up
   const std::shared_ptr<TapSlot> tap_ = std::make_shared<TapSlot>();
 };
 
@@ -75,23 +72,23 @@ class PortAudioEngine : public AudioEngine {
 
   void prepare() override {}
 
-  std::optional<Error> start() override {
+  Result<> start() override {
     std::lock_guard lock(mutex_);
-    if (running_) return std::nullopt;
-    auto found = node_->device();
-    if (auto* error = std::get_if<Error>(&found)) return *error;
-    auto capture = std::make_shared<Capture>(node_->tap(), std::get<InputDevice>(found));
-    auto failure = callWithin<std::optional<Error>>(
-        kStartSeconds, [capture] { return openAndStart(*capture); });
-    if (!failure) {
+    if (running_) return {};
+    const Result<InputDevice> found = node_->device();
+    if (!found.ok()) return found.error();
+    auto capture = std::make_shared<Capture>(node_->tap(), found.value());
+    Timed<Result<>> opened =
+        callWithin<Result<>>(kStartSeconds, [capture] { return openAndStart(*capture); });
+    if (opened.timedOut()) {
       // The open is still queued or running: have it closed once it is done.
       capture->stopping.store(true);
       post([capture] { stopAndClose(*capture); });
       return kUnresponsive;
     }
-    if (*failure) return **failure;
+    if (!opened.answer().ok()) return opened.answer();
     running_ = std::move(capture);
-    return std::nullopt;
+    return {};
   }
 
   void stop() override {
@@ -122,8 +119,7 @@ class PortAudioAudio : public AudioService {
     // microphone up met a refusal (access.h). Any other failure, a server
     // that does not answer included, is the engine's start to report.
     globalAsync([completion = std::move(completion)] {
-      const auto refused = callWithin<bool>(kProbeSeconds, microphoneAccessRefused);
-      completion(!refused.value_or(false));
+      completion(!callWithin<bool>(kProbeSeconds, microphoneAccessRefused).answerOr(false));
     });
   }
 

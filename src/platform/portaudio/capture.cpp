@@ -35,7 +35,7 @@ PaStreamParameters inputParameters(const InputDevice& device) {
 
 }  // namespace
 
-std::optional<Error> openAndStart(Capture& capture) {
+Result<> openAndStart(Capture& capture) {
   if (capture.stopping.load()) return Error{"Capture was stopped before it started."};
   const PaStreamParameters parameters = inputParameters(capture.device);
   PaError error = Pa_OpenStream(&capture.stream, &parameters, nullptr,
@@ -54,7 +54,7 @@ std::optional<Error> openAndStart(Capture& capture) {
   // The engine may have given up waiting while the server was slow to
   // answer: nobody will stop this stream but us.
   if (capture.stopping.load()) stopAndClose(capture);
-  return std::nullopt;
+  return {};
 }
 
 void stopAndClose(Capture& capture) {

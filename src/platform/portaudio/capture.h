@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <optional>
 
 #include "platform/error.h"
 #include "platform/portaudio/device.h"
@@ -33,7 +32,7 @@ struct Capture {
 // Runs on PortAudio's thread. Opens and starts a non-interleaved float
 // stream on the capture's device. Closes what it opened when the capture was
 // given up on meanwhile, or when the start fails.
-std::optional<Error> openAndStart(Capture& capture);
+Result<> openAndStart(Capture& capture);
 
 // Runs on PortAudio's thread. Stops and closes the stream, if open.
 void stopAndClose(Capture& capture);

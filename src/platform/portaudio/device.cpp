@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
-#include <optional>
 
 #include "platform/portaudio/access.h"
 #include "platform/portaudio/alsa-devices.h"
@@ -25,7 +24,7 @@ void quietAlsa(const char*, int, const char*, int error, const char* format, ...
   noteAudioReport(error, text);
 }
 
-const char* const kNoDevice = "No audio input device was found.";
+const Error kNoDevice{"No audio input device was found."};
 
 // Runs on PortAudio's thread only, so a plain flag serves.
 bool initialized = false;
@@ -37,15 +36,15 @@ std::string sentence(std::string text) {
   return text;
 }
 
-std::optional<Error> initialize() {
-  if (initialized) return std::nullopt;
+Result<> initialize() {
+  if (initialized) return {};
   snd_lib_error_set_handler(quietAlsa);
-  if (!alsaHasDefaultDevice()) return Error{kNoDevice};
+  if (!alsaHasDefaultDevice()) return kNoDevice;
   skipCostlyPlugins(snd_config);
   const PaError error = Pa_Initialize();
   if (error != paNoError) return Error{describe(error)};
   initialized = true;
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace
@@ -60,12 +59,12 @@ std::string describe(PaError error) {
   return sentence(text != nullptr ? text : "");
 }
 
-std::variant<InputDevice, Error> findDefaultInput() {
-  if (auto error = initialize()) return *error;
+Result<InputDevice> findDefaultInput() {
+  if (Result<> started = initialize(); !started.ok()) return started.error();
   const PaDeviceIndex index = Pa_GetDefaultInputDevice();
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
   if (info == nullptr || info->maxInputChannels < 1)
-    return Error{kNoDevice};
+    return kNoDevice;
   InputDevice device;
   device.index = index;
   // Mono: the recognizer and the level meter use one channel, and ALSA's

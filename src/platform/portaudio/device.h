@@ -5,7 +5,6 @@
 #include <portaudio.h>
 
 #include <string>
-#include <variant>
 
 #include "platform/audio.h"
 #include "platform/error.h"
@@ -20,7 +19,7 @@ struct InputDevice {
 // Initialises PortAudio on first use (never terminated: the process ends
 // with _exit while its threads may still run), then reads the default input
 // device and the format in which this backend records from it.
-std::variant<InputDevice, Error> findDefaultInput();
+Result<InputDevice> findDefaultInput();
 
 // One readable sentence for a PortAudio error, with the host API's own text
 // when PortAudio only knows that the host failed.

@@ -4,9 +4,29 @@
 
 #include <functional>
 #include <future>
-#include <optional>
+#include <utility>
+#include <variant>
 
 namespace platform::portaudio {
+
+// The answer of a call waited for within a time limit: its own value, or
+// TimedOut when the time ran out first.
+struct TimedOut {};
+
+template <typename T>
+class Timed {
+ public:
+  Timed(T answer) : answer_(std::move(answer)) {}
+  Timed(TimedOut) : answer_(TimedOut{}) {}
+  bool timedOut() const { return std::holds_alternative<TimedOut>(answer_); }
+  // Only when !timedOut().
+  T& answer() { return std::get<T>(answer_); }
+  // The answer, or `fallback` when the time ran out.
+  T answerOr(T fallback) && { return timedOut() ? std::move(fallback) : std::move(answer()); }
+
+ private:
+  std::variant<T, TimedOut> answer_;
+};
 
 // Runs `work` on PortAudio's thread, after everything submitted before it.
 // PortAudio is not thread-safe, and a wedged audio server can hold any of its
@@ -19,25 +39,25 @@ void post(std::function<void()> work);
 bool wedged();
 
 // Runs `work` on PortAudio's thread and waits at most `seconds` for its
-// result. Returns nothing when the time ran out, or at once when the thread
-// is already wedged; the work is queued all the same and runs (or finishes)
+// result. TimedOut when the time ran out, and at once when the thread is
+// already wedged; the work is queued all the same and runs (or finishes)
 // later, on its own, so it must hold whatever it touches.
 template <typename T>
-std::optional<T> callWithin(double seconds, std::function<T()> work);
+Timed<T> callWithin(double seconds, std::function<T()> work);
 
 // Called by a waiter that gave up; cleared when the late call returns.
 void markWedged();
 
 template <typename T>
-std::optional<T> callWithin(double seconds, std::function<T()> work) {
+Timed<T> callWithin(double seconds, std::function<T()> work) {
   auto task = std::make_shared<std::packaged_task<T()>>(std::move(work));
   std::future<T> result = task->get_future();
   const bool stuck = wedged();
   post([task] { (*task)(); });
-  if (stuck) return std::nullopt;
+  if (stuck) return TimedOut{};
   if (result.wait_for(std::chrono::duration<double>(seconds)) != std::future_status::ready) {
     markWedged();
-    return std::nullopt;
+    return TimedOut{};
   }
   return result.get();
 }

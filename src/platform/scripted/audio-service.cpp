@@ -77,7 +77,7 @@ void play(Script& script, std::shared_ptr<Node> node, std::shared_ptr<std::atomi
     if (*stopped) return;
     node->capture(scripted);
   }
-  script.deliveries.happened(Trigger::timelineDone);
+  script.deliveries.happened(Trigger::kTimelineDone);
 }
 
 class Engine final : public AudioEngine {
@@ -88,12 +88,12 @@ class Engine final : public AudioEngine {
     return node_;
   }
   void prepare() override { record("prepare"); }
-  std::optional<Error> start() override {
-    const auto& failure = script_.scenario.engineStartError;
-    record("start", {failure ? "fails" : "ok"});
-    if (failure) return Error{*failure};
+  Result<> start() override {
+    const Result<>& scripted = script_.scenario.engineStart;
+    record("start", {scripted.ok() ? "ok" : "fails"});
+    if (!scripted.ok()) return scripted;
     std::thread(play, std::ref(script_), node_, stopped_).detach();
-    return std::nullopt;
+    return {};
   }
   void stop() override {
     record("stop");

@@ -102,10 +102,10 @@ Signal parseSignal(Cursor& cursor) {
   Signal signal;
   const std::string kind = cursor.next();
   if (kind == "constant" || kind == "alternating") {
-    signal.kind = kind == "constant" ? Signal::Kind::constant : Signal::Kind::alternating;
+    signal.kind = kind == "constant" ? Signal::Kind::kConstant : Signal::Kind::kAlternating;
     signal.value = cursor.sample();
   } else if (kind == "sine") {
-    signal.kind = Signal::Kind::sine;
+    signal.kind = Signal::Kind::kSine;
     signal.frequency = cursor.real();
     signal.value = cursor.sample();
   } else if (kind != "silence") {
@@ -138,9 +138,9 @@ void parseBuffer(Cursor& cursor, Scenario& scenario) {
 }
 
 Trigger parseTrigger(const std::string& word) {
-  if (word == "task") return Trigger::taskStart;
-  if (word == "end-audio") return Trigger::endOfAudio;
-  if (word == "timeline") return Trigger::timelineDone;
+  if (word == "task") return Trigger::kTaskStart;
+  if (word == "end-audio") return Trigger::kEndOfAudio;
+  if (word == "timeline") return Trigger::kTimelineDone;
   throw BadLine("unknown trigger '" + word + "'");
 }
 
@@ -178,7 +178,7 @@ void parseDirective(Cursor& cursor, Scenario& scenario) {
   } else if (directive == "microphone") {
     scenario.microphoneGranted = choose(cursor.next(), "granted", "denied");
   } else if (directive == "engine-start") {
-    if (!choose(cursor.next(), "ok", "fails")) scenario.engineStartError = cursor.next();
+    if (!choose(cursor.next(), "ok", "fails")) scenario.engineStart = Error{cursor.next()};
   } else if (directive == "timescale") {
     scenario.timeScale = cursor.real();
     if (!(scenario.timeScale > 0)) throw BadLine("timescale must be positive");
@@ -192,25 +192,24 @@ void parseDirective(Cursor& cursor, Scenario& scenario) {
 
 }  // namespace
 
-ParsedScenario parseScenario(const std::string& text) {
-  ParsedScenario parsed;
+Result<Scenario> parseScenario(const std::string& text) {
+  Scenario scenario;
   std::istringstream lines(text);
   std::string line;
   for (int number = 1; std::getline(lines, line); ++number) {
     try {
       Cursor cursor(tokenize(line));
-      if (!cursor.atEnd()) parseDirective(cursor, parsed.scenario);
+      if (!cursor.atEnd()) parseDirective(cursor, scenario);
     } catch (const std::exception& problem) {
-      parsed.error = std::to_string(number) + ": " + problem.what();
-      return parsed;
+      return Error{std::to_string(number) + ": " + problem.what()};
     }
   }
-  return parsed;
+  return scenario;
 }
 
-ParsedScenario loadScenario(const std::string& path) {
+Result<Scenario> loadScenario(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return {{}, path + ": cannot be read"};
+  if (!file) return Error{path + ": cannot be read"};
   std::ostringstream text;
   text << file.rdbuf();
   return parseScenario(text.str());
@@ -220,10 +219,10 @@ std::vector<float> render(const Signal& signal, uint32_t frames, double sampleRa
   std::vector<float> samples(frames, 0.0f);
   for (uint32_t i = 0; i < frames; ++i) {
     switch (signal.kind) {
-      case Signal::Kind::silence: break;
-      case Signal::Kind::constant: samples[i] = signal.value; break;
-      case Signal::Kind::alternating: samples[i] = i % 2 == 0 ? signal.value : -signal.value; break;
-      case Signal::Kind::sine: {
+      case Signal::Kind::kSilence: break;
+      case Signal::Kind::kConstant: samples[i] = signal.value; break;
+      case Signal::Kind::kAlternating: samples[i] = i % 2 == 0 ? signal.value : -signal.value; break;
+      case Signal::Kind::kSine: {
         const double phase = 2 * std::numbers::pi * signal.frequency * i / sampleRate;
         samples[i] = static_cast<float>(signal.value * std::sin(phase));
         break;

@@ -1,5 +1,5 @@
-// A scenario: everything the scripted backend plays in place of the
-// operating system, read from a small line-based text file.
+// A scenario: everything the scripted backend plays behind our platform
+// interfaces, read from a small line-based text file.
 //
 // One directive per line; blank lines and text after a '#' that starts a
 // token are ignored. Tokens are separated by spaces or tabs. A token may be
@@ -64,8 +64,8 @@
 namespace platform::scripted {
 
 struct Signal {
-  enum class Kind { silence, constant, alternating, sine };
-  Kind kind = Kind::silence;
+  enum class Kind { kSilence, kConstant, kAlternating, kSine };
+  Kind kind = Kind::kSilence;
   float value = 0;         // constant and alternating level; sine amplitude
   double frequency = 0;    // sine only, in Hz
   std::vector<std::pair<uint32_t, float>> overrides;  // sample index, value
@@ -79,10 +79,10 @@ struct ScriptedBuffer {
   std::vector<Signal> signals;  // per channel; missing ones are silent
 };
 
-enum class Trigger { taskStart, endOfAudio, timelineDone };
+enum class Trigger { kTaskStart, kEndOfAudio, kTimelineDone };
 
 struct Delivery {
-  Trigger trigger = Trigger::taskStart;
+  Trigger trigger = Trigger::kTaskStart;
   double delay = 0;  // virtual seconds after the trigger
   std::optional<RecognitionResult> result;
   std::optional<Error> error;
@@ -90,9 +90,9 @@ struct Delivery {
 
 struct Scenario {
   std::map<std::string, bool> recognizers;  // locale -> available; "*": any other
-  long authorization = 3;
+  long authorization = kAuthorizedStatus;
   bool microphoneGranted = true;
-  std::optional<std::string> engineStartError;
+  Result<> engineStart;  // what the engine's start returns
   AudioFormat format{48000, 1, true};
   double timeScale = 1;
   std::string recordPath;  // empty: nothing is recorded
@@ -100,13 +100,10 @@ struct Scenario {
   std::vector<Delivery> deliveries;
 };
 
-struct ParsedScenario {
-  Scenario scenario;
-  std::string error;  // empty on success; else "LINE: what is wrong"
-};
-
-ParsedScenario parseScenario(const std::string& text);
-ParsedScenario loadScenario(const std::string& path);
+// A malformed scenario fails with "LINE: what is wrong"; a file that cannot
+// be read with "PATH: cannot be read".
+Result<Scenario> parseScenario(const std::string& text);
+Result<Scenario> loadScenario(const std::string& path);
 
 // The channel's samples for a buffer of `frames` frames at `sampleRate`.
 std::vector<float> render(const Signal& signal, uint32_t frames, double sampleRate);

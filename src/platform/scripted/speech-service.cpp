@@ -36,7 +36,7 @@ class BufferRequest final : public RecordedOptions<AudioBufferRecognitionRequest
   }
   void endAudio() override {
     record("endAudio");
-    deliveries_.happened(Trigger::endOfAudio);
+    deliveries_.happened(Trigger::kEndOfAudio);
   }
 
  private:
@@ -107,8 +107,8 @@ std::string describe(const Delivery& delivery) {
 void Deliveries::taskStarted(ResultHandler handler, bool fileRequest) {
   std::lock_guard lock(mutex_);
   handler_ = std::move(handler);
-  schedule(Trigger::taskStart);
-  if (fileRequest) schedule(Trigger::endOfAudio);
+  schedule(Trigger::kTaskStart);
+  if (fileRequest) schedule(Trigger::kEndOfAudio);
   for (const Trigger trigger : pending_) schedule(trigger);
   pending_.clear();
 }

@@ -264,10 +264,10 @@ TEST(FileTask, UnreadableInputsGiveOneErrorNamingTheFile) {
 
 // The short recording as 16 kHz float samples.
 std::vector<float> shortRecording() {
-  std::optional<platform::Error> error;
-  auto file = platform::pocketsphinx::SoundFile::open(librivox(kShort), error);
+  auto file = platform::pocketsphinx::SoundFile::open(librivox(kShort));
   std::vector<float> all, block;
-  while (file && file->read(4096, block)) all.insert(all.end(), block.begin(), block.end());
+  while (file.ok() && (*file)->read(4096, block).ok() && !block.empty())
+    all.insert(all.end(), block.begin(), block.end());
   return all;
 }
 

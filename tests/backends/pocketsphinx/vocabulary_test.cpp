@@ -75,15 +75,15 @@ bool knows(const Decoder& decoder, const char* word) {
 TEST(DecoderLoader, EveryDecoderCarriesTheVocabularyItWasTakenWith) {
   DecoderLoader loader(modelFiles(ZENTROVA_MODEL_ROOT, "en-us"));
   loader.expectVocabulary({"Zoho"});
-  const Decoder other = loader.take({"Tavrin", "USDT"});
-  ASSERT_TRUE(other);
-  EXPECT_TRUE(knows(other, "tavrin"));
-  EXPECT_TRUE(knows(other, "usdt"));
-  EXPECT_FALSE(knows(other, "zoho"));
-  const Decoder later = loader.take({"Zoho"});
-  ASSERT_TRUE(later);
-  EXPECT_TRUE(knows(later, "zoho"));
-  EXPECT_FALSE(knows(later, "tavrin"));
+  const auto other = loader.take({"Tavrin", "USDT"});
+  ASSERT_TRUE(other.ok());
+  EXPECT_TRUE(knows(other.value(), "tavrin"));
+  EXPECT_TRUE(knows(other.value(), "usdt"));
+  EXPECT_FALSE(knows(other.value(), "zoho"));
+  const auto later = loader.take({"Zoho"});
+  ASSERT_TRUE(later.ok());
+  EXPECT_TRUE(knows(later.value(), "zoho"));
+  EXPECT_FALSE(knows(later.value(), "tavrin"));
 }
 
 }  // namespace

@@ -36,12 +36,12 @@ struct NoDeviceCase {
   engine->inputNode()->outputFormatForBus(0);
   engine->inputNode()->installTapOnBus(0, 1024, {}, [](const platform::PcmBuffer&) {});
   engine->prepare();
-  const auto error = engine->start();
+  const auto started = engine->start();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-  std::fprintf(stderr, "%s (%.1f s)\n", error ? error->localizedDescription.c_str() : "started",
-               seconds);
+  std::fprintf(stderr, "%s (%.1f s)\n",
+               started.ok() ? "started" : started.error().localizedDescription.c_str(), seconds);
   std::fflush(stderr);
-  _exit(!error ? 0 : seconds > 9.0 ? 6 : 5);
+  _exit(started.ok() ? 0 : seconds > 9.0 ? 6 : 5);
 }
 
 pid_t rigServerPid() {
