@@ -51,7 +51,17 @@ class [[nodiscard]] Result {
   {
     return value();
   }
+  const Value& operator*() const
+    requires(!std::is_void_v<T>)
+  {
+    return value();
+  }
   Value* operator->()
+    requires(!std::is_void_v<T>)
+  {
+    return &value();
+  }
+  const Value* operator->() const
     requires(!std::is_void_v<T>)
   {
     return &value();

@@ -31,7 +31,9 @@ constexpr const char* kSearchOptions[] = {"-fwdflat", "no", "-maxhmmpf", "7000"}
 constexpr int kLoadNiceness = 10;
 constexpr int kNicest = 19;
 
-const Error kLoadFailure{"The speech recognizer\u2019s model could not be loaded."};
+// A text, not an Error: detached loading threads report it, possibly while
+// the process exits and static objects go away.
+constexpr const char* kLoadFailure = "The speech recognizer\u2019s model could not be loaded.";
 
 // The background load starts with the process and takes about a second of
 // CPU, while start-up (the sound server's connection, the device's opening)
@@ -87,10 +89,10 @@ bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 
 
 Result<Decoder> withVocabulary(ReadModel model, const ModelFiles& files,
                                const Vocabulary& vocabulary) {
-  if (!model.decoder) return kLoadFailure;
+  if (!model.decoder) return Error{kLoadFailure};
   if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
                             isEnglish(files)))
-    return kLoadFailure;
+    return Error{kLoadFailure};
   return std::move(model.decoder);
 }
 
@@ -114,7 +116,7 @@ Result<Decoder> loadAside(const ModelFiles& files, const Vocabulary& vocabulary)
   auto loaded = std::make_shared<std::promise<Result<Decoder>>>();
   std::future<Result<Decoder>> future = loaded->get_future();
   std::thread([loaded, files, vocabulary] {
-    EngineWatch watch([loaded] { loaded->set_value(kLoadFailure); });
+    EngineWatch watch([loaded] { loaded->set_value(Error{kLoadFailure}); });
     loaded->set_value(loadDecoder(files, vocabulary));
   }).detach();
   return future.get();
@@ -140,7 +142,7 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
     yieldToStartUp();
-    EngineWatch watch([loaded] { loaded->set_value({kLoadFailure, {}}); });
+    EngineWatch watch([loaded] { loaded->set_value({Error{kLoadFailure}, {}}); });
     ReadModel model = readModel(files);
     Vocabulary vocabulary;
     {

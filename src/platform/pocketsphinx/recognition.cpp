@@ -72,7 +72,7 @@ class Segmenter {
 Result<> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& transcript,
                    const PartialText& partial) {
   Segmenter segmenter(decoder, transcript);
-  if (!segmenter.start()) return kDecoderFailure;
+  if (!segmenter.start()) return Error{kDecoderFailure};
   std::vector<int16_t> samples;
   std::string reported;
   // Text is worth sending the moment it changes; only a change is sent.
@@ -89,12 +89,12 @@ Result<> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& trans
   for (; read.ok() && !samples.empty(); read = source.next(samples)) {
     if (!segmenter.feed(samples, report)) {
       segmenter.finish();
-      return kDecoderFailure;
+      return Error{kDecoderFailure};
     }
   }
   const bool ended = segmenter.finish();
   if (!read.ok()) return read;
-  if (!ended) return kDecoderFailure;
+  if (!ended) return Error{kDecoderFailure};
   return {};
 }
 

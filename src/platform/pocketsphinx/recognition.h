@@ -18,8 +18,11 @@ struct ps_decoder_s;
 
 namespace platform::pocketsphinx {
 
-// What a task reports when the decoder fails, or the library stops in it.
-inline const Error kDecoderFailure{"The speech recognizer failed while decoding the audio."};
+// What a task reports when the decoder fails, or the library stops in it. A
+// text, not an Error: detached worker threads report it, possibly while the
+// process exits and static objects go away.
+inline constexpr const char* kDecoderFailure =
+    "The speech recognizer failed while decoding the audio.";
 
 // Called with the whole formatted text each time it changes mid-audio.
 using PartialText = std::function<void(const std::string& text)>;

@@ -113,7 +113,7 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   if (!decoder.ok()) return deliver(task, std::nullopt, decoder.error());
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
-  EngineWatch watch([task] { deliver(task, std::nullopt, kDecoderFailure); });
+  EngineWatch watch([task] { deliverError(task, kDecoderFailure); });
   Transcript transcript(task->format, wordCase(*task));
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {

@@ -28,7 +28,7 @@ constexpr double kStopSeconds = 0.1;
 // not read standard output) must not hold the stop sequence.
 constexpr double kTapPatienceSeconds = 1.0;
 
-const Error kUnresponsive{"The audio system did not respond in time."};
+constexpr const char* kUnresponsive = "The audio system did not respond in time.";
 
 class PortAudioInputNode : public InputNode {
  public:
@@ -37,7 +37,7 @@ class PortAudioInputNode : public InputNode {
   Result<InputDevice> device() {
     std::call_once(lookedUp_, [this] {
       device_ = callWithin<Result<InputDevice>>(kProbeSeconds, findDefaultInput)
-                    .answerOr(kUnresponsive);
+                    .answerOr(Error{kUnresponsive});
     });
     return device_;
   }
@@ -60,7 +60,7 @@ class PortAudioInputNode : public InputNode {
 
  private:
   std::once_flag lookedUp_;
-  Result<InputDevice> device_ = kUnresponsive;  // until device() has looked it up
+  Result<InputDevice> device_ = Error{kUnresponsive};  // until device() has looked it up
   const std::shared_ptr<TapSlot> tap_ = std::make_shared<TapSlot>();
 };
 
@@ -84,7 +84,7 @@ class PortAudioEngine : public AudioEngine {
       // The open is still queued or running: have it closed once it is done.
       capture->stopping.store(true);
       post([capture] { stopAndClose(*capture); });
-      return kUnresponsive;
+      return Error{kUnresponsive};
     }
     if (!opened.answer().ok()) return opened.answer();
     running_ = std::move(capture);

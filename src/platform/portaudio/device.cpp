@@ -24,7 +24,7 @@ void quietAlsa(const char*, int, const char*, int error, const char* format, ...
   noteAudioReport(error, text);
 }
 
-const Error kNoDevice{"No audio input device was found."};
+constexpr const char* kNoDevice = "No audio input device was found.";
 
 // Runs on PortAudio's thread only, so a plain flag serves.
 bool initialized = false;
@@ -39,7 +39,7 @@ std::string sentence(std::string text) {
 Result<> initialize() {
   if (initialized) return {};
   snd_lib_error_set_handler(quietAlsa);
-  if (!alsaHasDefaultDevice()) return kNoDevice;
+  if (!alsaHasDefaultDevice()) return Error{kNoDevice};
   skipCostlyPlugins(snd_config);
   const PaError error = Pa_Initialize();
   if (error != paNoError) return Error{describe(error)};
@@ -64,7 +64,7 @@ Result<InputDevice> findDefaultInput() {
   const PaDeviceIndex index = Pa_GetDefaultInputDevice();
   const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
   if (info == nullptr || info->maxInputChannels < 1)
-    return kNoDevice;
+    return Error{kNoDevice};
   InputDevice device;
   device.index = index;
   // Mono: the recognizer and the level meter use one channel, and ALSA's

@@ -89,9 +89,9 @@ class Engine final : public AudioEngine {
   }
   void prepare() override { record("prepare"); }
   Result<> start() override {
-    const Result<>& scripted = script_.scenario.engineStart;
-    record("start", {scripted.ok() ? "ok" : "fails"});
-    if (!scripted.ok()) return scripted;
+    const Result<>& planned = script_.scenario.engineStart;
+    record("start", {planned.ok() ? "ok" : "fails"});
+    if (!planned.ok()) return planned;
     std::thread(play, std::ref(script_), node_, stopped_).detach();
     return {};
   }
