@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/dispatch.h"
 #include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/vocabulary-model.h"
 
@@ -111,6 +112,7 @@ Decoder loadAside(const ModelFiles& files, const Vocabulary& vocabulary) {
   auto loaded = std::make_shared<std::promise<Decoder>>();
   std::future<Decoder> future = loaded->get_future();
   std::thread([loaded, files, vocabulary] {
+    nameThisThread("load-aside");
     EngineWatch watch([loaded] { loaded->set_value(nullptr); });
     loaded->set_value(loadDecoder(files, vocabulary));
   }).detach();
@@ -136,6 +138,7 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // damage the library only finds while reading ends the thread there
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
+    nameThisThread("model-load");
     yieldToStartUp();
     EngineWatch watch([loaded] { loaded->set_value({}); });
     ReadModel model = readModel(files);

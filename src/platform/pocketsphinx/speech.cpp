@@ -89,7 +89,7 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   globalAsync([task, loader = loader_] {
     std::unique_ptr<AudioSource> source = openSource(task);
     if (source) run(task, loader, std::move(source));
-  });
+  }, "recognize");
 }
 
 // Worker thread. A file that cannot be read fails the task before any

@@ -127,7 +127,7 @@ class PortAudioAudio : public AudioService {
     globalAsync([completion = std::move(completion)] {
       const auto refused = portaudio::callWithin<bool>(kProbeSeconds, portaudio::microphoneAccessRefused);
       completion(!refused.value_or(false));
-    });
+    }, "permission");
   }
 
   std::shared_ptr<AudioEngine> makeEngine() override {

@@ -8,7 +8,12 @@
 
 namespace platform::scripted {
 
-void onOwnThread(std::function<void()> work) { std::thread(std::move(work)).detach(); }
+void onOwnThread(std::function<void()> work) {
+  std::thread([work = std::move(work)] {
+    nameThisThread("permission");
+    work();
+  }).detach();
+}
 
 void install(const Scenario& scenario) {
   openRecord(scenario.recordPath);
