@@ -79,12 +79,14 @@ void mainAfter(double seconds, Work work) {
   queue.wake.notify_one();
 }
 
-void globalAsync(Work work, const char* threadName) {
-  std::thread([work = std::move(work), name = std::string(threadName)] {
-    nameThisThread(name.c_str());
+void globalAsync(const char* role, Work work) {
+  std::thread([role = std::string(role), work = std::move(work)] {
+    nameThisThread(role.c_str());
     work();
   }).detach();
 }
+
+void globalAsync(Work work) { globalAsync("worker", std::move(work)); }
 
 void nameThisThread(const char* role) {
   char name[16] = "zd-";  // the kernel's limit, its terminator included

@@ -81,9 +81,10 @@ void mainAsync(Work work);
 // measured on a monotonic clock.
 void mainAfter(double seconds, Work work);
 
-// Runs `work` on a worker thread of its own, named `threadName` (see
+// Runs `work` on a worker thread of its own, named "zd-" + `role` (see
 // nameThisThread); it may block for as long as it likes.
-void globalAsync(Work work, const char* threadName = "worker");
+void globalAsync(const char* role, Work work);
+void globalAsync(Work work);  // role "worker"
 
 // Names the calling thread "zd-" + `role`, cut to the 15 bytes the kernel
 // keeps. Allocates nothing, so even a realtime audio callback may call it.

@@ -86,10 +86,10 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   task->format = {task->options.addsPunctuation, files_.folder.rfind("en", 0) == 0,
                   task->options.contextualStrings};
   if (task->format.english) task->wordCase = sharedDebianWordCase();
-  globalAsync([task, loader = loader_] {
+  globalAsync("recognize", [task, loader = loader_] {
     std::unique_ptr<AudioSource> source = openSource(task);
     if (source) run(task, loader, std::move(source));
-  }, "recognize");
+  });
 }
 
 // Worker thread. A file that cannot be read fails the task before any
