@@ -31,7 +31,8 @@
 //   zd-model-load    The background model load (pocketsphinx/decoder), one
 //                    per model folder, started with the first recognizer and
 //                    niced: reads the model, waits for the vocabulary, then
-//                    hands the decoder over. Detached, it outlives everything.
+//                    hands the decoder over. Detached: it owns what it reads,
+//                    as the process may exit while it still runs.
 //   zd-load-aside    A later load (decoder.cpp, loadAside) whose caller waits
 //                    on its result. A model the engine finds damaged parks
 //                    this thread for good (engine-log.h), as it may the
