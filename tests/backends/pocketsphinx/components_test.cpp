@@ -232,7 +232,7 @@ TEST(Threads, EachCarriesTheNameOfItsRole) {
       {"zd-recognize", [] { return globalWorkerName("recognize"); }},
       {"zd-worker", [] { return globalWorkerName(nullptr); }},
       // The kernel keeps 15 bytes of a name.
-      {"zd-cut-at-fift", [] { return globalWorkerName("cut-at-fifteen-bytes"); }},
+      {"zd-cut-at-fifte", [] { return globalWorkerName("cut-at-fifteen-bytes"); }},
       // A file's first decoder asks for its decoder on its own thread.
       {"zd-decode-1",
        [] {
