@@ -1,5 +1,3 @@
-#include <thread>
-
 #include "platform/backend.h"
 #include "platform/dispatch.h"
 #include "platform/scripted/recorder.h"
@@ -8,12 +6,7 @@
 
 namespace platform::scripted {
 
-void onOwnThread(std::function<void()> work) {
-  std::thread([work = std::move(work)] {
-    nameThisThread("permission");
-    work();
-  }).detach();
-}
+void onOwnThread(std::function<void()> work) { globalAsync("permission", std::move(work)); }
 
 void install(const Scenario& scenario) {
   openRecord(scenario.recordPath);
