@@ -284,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Threads, ARunningDictationsThreadsAreNamedForTheirRoles) {
   if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
   Child child(dictation(live_rig::serverEnvironment()));
-  const int ready = child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds);
+  const int ready =
+      child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds);
   ASSERT_GE(ready, 0) << "no ready event; stderr: " << child.stderrText();
   // Levels come from the capture callback: it has run once one follows.
   ASSERT_GE(child.waitForLine(kindAfter("level", child.lines()[ready].seconds), 5), 0);
