@@ -22,6 +22,15 @@ class Line:
     seconds: float  # since launch
     stream: str     # "out" or "err"
     text: str
+    unterminated: bool = False  # the output ended without a line feed after it
+    malformed: bool = False     # not UTF-8: `text` holds replacement characters
+
+
+def _line(seconds, stream, raw, unterminated=False):
+    try:
+        return Line(seconds, stream, raw.decode("utf-8"), unterminated)
+    except UnicodeDecodeError:
+        return Line(seconds, stream, raw.decode("utf-8", "replace"), unterminated, True)
 
 
 @dataclass
@@ -53,6 +62,7 @@ class Watched:
             reader.start()
             self._readers.append(reader)
         self.finished = None
+        self.timed_out = False  # wait() had to kill it
 
     def now(self):
         return time.perf_counter() - self.launched
@@ -69,11 +79,11 @@ class Watched:
             *whole, pending = pending.split(b"\n")
             with self._changed:
                 for raw in whole:
-                    self.lines.append(Line(stamp, name, raw.decode("utf-8", "replace")))
+                    self.lines.append(_line(stamp, name, raw))
                 self._changed.notify_all()
         with self._changed:
             if pending:
-                self.lines.append(Line(self.now(), name, pending.decode("utf-8", "replace")))
+                self.lines.append(_line(self.now(), name, pending, unterminated=True))
             self._changed.notify_all()
 
     def wait_line(self, predicate, timeout, after=0):
@@ -111,6 +121,7 @@ class Watched:
         try:
             if self.alive():
                 self.proc.kill()
+                self.timed_out = True
         except ChildProcessError:
             pass  # reaped in the meantime
 

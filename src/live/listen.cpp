@@ -35,7 +35,7 @@ void listen(std::shared_ptr<platform::SpeechRecognizer> recognizer) {
   emit({{"t", std::string("ready")}});
   recognizer->recognitionTask(request, onResult);
   // Started last, so no line is read before the task exists.
-  platform::globalAsync([engine, node, request] { readUntilStop(engine, node, request); });
+  platform::globalAsync("stdin", [engine, node, request] { readUntilStop(engine, node, request); });
 }
 
 }  // namespace zentrova

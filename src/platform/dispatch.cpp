@@ -1,5 +1,6 @@
 #include "platform/dispatch.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <queue>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -77,7 +79,22 @@ void mainAfter(double seconds, Work work) {
   queue.wake.notify_one();
 }
 
-void globalAsync(Work work) { std::thread(std::move(work)).detach(); }
+void globalAsync(const char* role, Work work) {
+  std::thread([role = std::string(role), work = std::move(work)] {
+    nameThisThread(role.c_str());
+    work();
+  }).detach();
+}
+
+void globalAsync(Work work) { globalAsync("worker", std::move(work)); }
+
+void nameThisThread(const char* role) {
+  char name[16] = "zd-";  // the kernel's limit, its terminator included
+  size_t at = 3;
+  for (; *role != '\0' && at + 1 < sizeof name; ++role) name[at++] = *role;
+  name[at] = '\0';
+  pthread_setname_np(pthread_self(), name);
+}
 
 void dispatchMain() {
   MainQueue& queue = mainQueue();

@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/dispatch.h"
 #include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/vocabulary-model.h"
 
@@ -116,6 +117,7 @@ Result<Decoder> loadAside(const ModelFiles& files, const Vocabulary& vocabulary)
   auto loaded = std::make_shared<std::promise<Result<Decoder>>>();
   std::future<Result<Decoder>> future = loaded->get_future();
   std::thread([loaded, files, vocabulary] {
+    nameThisThread("load-aside");
     EngineWatch watch([loaded] { loaded->set_value(Error{kLoadFailure}); });
     loaded->set_value(loadDecoder(files, vocabulary));
   }).detach();
@@ -141,6 +143,7 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // damage the library only finds while reading ends the thread there
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
+    nameThisThread("model-load");
     yieldToStartUp();
     EngineWatch watch([loaded] { loaded->set_value({Error{kLoadFailure}, {}}); });
     ReadModel model = readModel(files);

@@ -8,9 +8,11 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/dispatch.h"
 #include "platform/pocketsphinx/pause-cutter.h"
 
 namespace platform::pocketsphinx {
@@ -118,7 +120,10 @@ bool FileJob::submit(std::vector<int16_t> segment) {
   if (worthAnother && workers_.size() < mostWorkers_ && !loadFailed_) {
     ++free_;
     ++running_;
-    workers_.emplace_back([this] { work(); });
+    workers_.emplace_back([this, number = workers_.size() + 1] {
+      nameThisThread(("decode-" + std::to_string(number)).c_str());
+      work();
+    });
   }
   changed_.notify_all();
   return true;

@@ -86,7 +86,7 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   task->format = {task->options.addsPunctuation, files_.folder.rfind("en", 0) == 0,
                   task->options.contextualStrings};
   if (task->format.english) task->wordCase = sharedDebianWordCase();
-  globalAsync([task, loader = loader_] {
+  globalAsync("recognize", [task, loader = loader_] {
     std::unique_ptr<AudioSource> source = openSource(task);
     if (source) run(task, loader, std::move(source));
   });

@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "platform/dispatch.h"
+
 namespace platform::pocketsphinx {
 namespace {
 
@@ -163,6 +165,7 @@ std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase() {
     // so the thread owns its copy of the paths rather than reading a static
     // that exit may be destroying.
     std::thread([loaded = std::move(loaded), paths = kDebianLists]() mutable {
+      nameThisThread("word-list");
       yieldToStartUp();
       loaded.set_value(WordCase::load(paths));
     }).detach();

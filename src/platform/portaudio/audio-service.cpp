@@ -118,7 +118,7 @@ class PortAudioAudio : public AudioService {
     // device's file permissions decide, so the answer is whether looking the
     // microphone up met a refusal (access.h). Any other failure, a server
     // that does not answer included, is the engine's start to report.
-    globalAsync([completion = std::move(completion)] {
+    globalAsync("permission", [completion = std::move(completion)] {
       completion(!callWithin<bool>(kProbeSeconds, microphoneAccessRefused).answerOr(false));
     });
   }

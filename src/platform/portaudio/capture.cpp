@@ -1,5 +1,7 @@
 #include "platform/portaudio/capture.h"
 
+#include "platform/dispatch.h"
+
 namespace platform::portaudio {
 namespace {
 
@@ -11,6 +13,13 @@ constexpr unsigned long kFramesPerBuffer = 1024;
 // tap copies what it keeps; nothing here allocates.
 int onAudio(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
             PaStreamCallbackFlags, void* userData) {
+  // The library starts a thread per stream, named after ours that opened
+  // it; one prctl on its first call tells them apart.
+  static thread_local bool named = false;
+  if (!named) {
+    nameThisThread("pa-callback");
+    named = true;
+  }
   auto& capture = *static_cast<Capture*>(userData);
   if (capture.stopping.load(std::memory_order_acquire)) return paComplete;
   PcmBuffer buffer;

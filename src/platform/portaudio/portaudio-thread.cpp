@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/dispatch.h"
+
 namespace platform::portaudio {
 namespace {
 
@@ -40,7 +42,10 @@ struct Worker {
 Worker& worker() {
   static Worker* const instance = [] {
     auto* created = new Worker;
-    std::thread([created] { serve(*created); }).detach();
+    std::thread([created] {
+      nameThisThread("portaudio");
+      serve(*created);
+    }).detach();
     return created;
   }();
   return *instance;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/dispatch.h"
 #include "platform/scripted/recorder.h"
 
 namespace platform::scripted {
@@ -68,6 +69,7 @@ class Node final : public InputNode {
 // The audio thread: plays the timeline until the engine stops. It holds what
 // it touches, since the tool may drop the engine right after stopping it.
 void play(Script& script, std::shared_ptr<Node> node, std::shared_ptr<std::atomic<bool>> stopped) {
+  nameThisThread("player");
   markAudioThread();
   const auto started = std::chrono::steady_clock::now();
   const double scale = script.scenario.timeScale;

@@ -1,7 +1,5 @@
 #include "platform/scripted/install.h"
 
-#include <thread>
-
 #include "platform/backend.h"
 #include "platform/dispatch.h"
 #include "platform/scripted/audio-service.h"
@@ -10,7 +8,7 @@
 
 namespace platform::scripted {
 
-void onOwnThread(std::function<void()> work) { std::thread(std::move(work)).detach(); }
+void onOwnThread(std::function<void()> work) { globalAsync("permission", std::move(work)); }
 
 void install(const Scenario& scenario) {
   openRecord(scenario.recordPath);

@@ -1,12 +1,21 @@
 // The PocketSphinx backend's parts on their own: locale to model folder,
-// transcript formatting, resampling and the audio hand-off.
+// transcript formatting, resampling, the audio hand-off and the names of
+// the threads it starts.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
 #include <thread>
 
+#include "platform/dispatch.h"
 #include "platform/pocketsphinx/audio-handoff.h"
+#include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/resampler.h"
 #include "platform/pocketsphinx/transcript.h"
@@ -166,6 +175,89 @@ TEST(AudioHandoff, KeepsOrderAcrossThreadsAndEndsOnce) {
   ASSERT_EQ(seen.size(), 1000u);
   for (int i = 0; i < 1000; ++i) EXPECT_EQ(seen[i], i);
   EXPECT_FALSE(handoff.take(taken));
+}
+
+// The name a debugger or `top -H` shows for the calling thread.
+std::string ownThreadName() {
+  std::ifstream comm("/proc/thread-self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+// Whether a thread of this process is named `name` within `seconds`.
+bool someThreadNamed(const std::string& name, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  do {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream comm(task.path() / "comm");
+      std::string seen;
+      if (std::getline(comm, seen) && seen == name) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
+// The name a globalAsync worker's work sees; no role: the default one.
+std::string globalWorkerName(const char* role) {
+  std::promise<std::string> seen;
+  std::future<std::string> name = seen.get_future();
+  platform::Work work = [&seen] { seen.set_value(ownThreadName()); };
+  if (role != nullptr)
+    platform::globalAsync(role, work);
+  else
+    platform::globalAsync(work);
+  return name.get();
+}
+
+// One block of audio, then its end.
+class OneBlock final : public AudioSource {
+ public:
+  bool next(std::vector<int16_t>& out) override {
+    out.assign(given_ ? 0 : 4096, 1000);
+    given_ = true;
+    return !out.empty();
+  }
+  std::optional<platform::Error> failure() const override { return std::nullopt; }
+
+ private:
+  bool given_ = false;
+};
+
+TEST(Threads, EachCarriesTheNameOfItsRole) {
+  const struct {
+    const char* expected;
+    std::function<std::string()> seen;  // starts the thread as the backend does
+  } cases[] = {
+      {"zd-recognize", [] { return globalWorkerName("recognize"); }},
+      {"zd-worker", [] { return globalWorkerName(nullptr); }},
+      // The kernel keeps 15 bytes of a name.
+      {"zd-cut-at-fifte", [] { return globalWorkerName("cut-at-fifteen-bytes"); }},
+      // A file's first decoder asks for its decoder on its own thread.
+      {"zd-decode-1",
+       [] {
+         std::string name;
+         OneBlock source;
+         std::string text;
+         const DecoderSupply supply = [&name]() -> Decoder {
+           name = ownThreadName();
+           return nullptr;
+         };
+         EXPECT_TRUE(recognizeFile(supply, source, {}, nullptr, {}, text)) << "no decoder, no text";
+         return name;
+       }},
+      // The background load waits for a vocabulary, however soon it finds
+      // the model missing.
+      {"zd-model-load",
+       [] {
+         DecoderLoader loader(ModelFiles{"en-us", "/nowhere/", "/nowhere.lm.bin", "/nowhere.dict"});
+         const bool found = someThreadNamed("zd-model-load", 10);
+         loader.expectVocabulary({});
+         return found ? "zd-model-load" : "none found";
+       }},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.seen(), c.expected);
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 
 #include "rig.h"
 #include "support/child.h"
@@ -275,5 +277,37 @@ INSTANTIATE_TEST_SUITE_P(
                     false, 15},
         MissingCase{"server_frozen", nullptr, nullptr, true, false, 20}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A running dictation's threads as a debugger or `top -H` lists them: each
+// named for its role, PortAudio's capture thread included, and the main
+// thread under the executable's own name, which `ps` and `pgrep` go by.
+TEST(Threads, ARunningDictationsThreadsAreNamedForTheirRoles) {
+  if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
+  Child child(dictation(live_rig::serverEnvironment()));
+  const int ready =
+      child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds);
+  ASSERT_GE(ready, 0) << "no ready event; stderr: " << child.stderrText();
+  // Levels come from the capture callback: it has run once one follows.
+  ASSERT_GE(child.waitForLine(kindAfter("level", child.lines()[ready].seconds), 5), 0);
+
+  const std::string tasks = "/proc/" + std::to_string(child.pid()) + "/task";
+  std::set<std::string> names;
+  std::string mainName;
+  for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    names.insert(name);
+    if (task.path().filename() == std::to_string(child.pid())) mainName = name;
+  }
+  child.write("stop\n");
+  ASSERT_TRUE(child.wait(kDrainSeconds + kDrainMargin + 5)) << "the tool did not exit";
+  EXPECT_EQ(child.exitStatus(), 0);
+
+  EXPECT_EQ(mainName, std::filesystem::path(DICTATE_PATH).filename().string().substr(0, 15));
+  for (const char* role : {"zd-stdin", "zd-recognize", "zd-portaudio", "zd-pa-callback"})
+    EXPECT_TRUE(names.count(role)) << role << " not among the threads";
+  expectWellFormed(child);
+}
 
 }  // namespace
