@@ -25,8 +25,10 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 constexpr const char* kVoices[] = {"slt", "kal16", "rms", "awb"};
-// The librivox word error rate without the vocabulary, and what it may cost.
-constexpr double kPlainWordErrorRate = 0.338;
+// The librivox word error rate without the vocabulary (23 errors in 71
+// words, "Mr." counting as "mister"), and what it may cost: less than one
+// more error.
+constexpr double kPlainWordErrorRate = 0.324;
 constexpr double kAllowedWorsening = 0.01;
 
 // Letters, digits and apostrophes: "TRC20." is the word "TRC20".
