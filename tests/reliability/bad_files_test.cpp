@@ -22,6 +22,8 @@
 #include <random>
 
 #include "reliability/host.h"
+#include "support/recordings.h"
+#include "support/test_data.h"
 
 namespace reliability {
 namespace {
@@ -126,15 +128,9 @@ std::string write(const TempDir& dir, const std::string& name, const std::string
   return path;
 }
 
-bool sox(const std::vector<std::string>& args) {
-  testing_support::ChildOptions options;
-  options.argv = {"/usr/bin/sox"};
-  options.argv.insert(options.argv.end(), args.begin(), args.end());
-  return testing_support::run(options, "", 60).status == 0;
-}
+using testing_support::sox;
 
-const std::string kSpeech =
-    "/usr/share/pocketsphinx/test/data/librivox/sense_and_sensibility_01_austen_64kb-0870.wav";
+const std::string kSpeech = testing_support::librivox("sense_and_sensibility_01_austen_64kb-0870");
 
 enum class Outcome { either, final, error };
 

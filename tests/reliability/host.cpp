@@ -23,8 +23,6 @@ namespace fs = std::filesystem;
 using testing_support::Child;
 using testing_support::ChildOptions;
 
-const std::string kLibrivox = "/usr/share/pocketsphinx/test/data/librivox";
-
 testing_support::RunResult runQuietly(std::vector<std::string> argv,
                                       std::map<std::string, std::string> env = {}) {
   ChildOptions options;
@@ -34,19 +32,6 @@ testing_support::RunResult runQuietly(std::vector<std::string> argv,
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "zentrova-reliability-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  // A test may have taken permissions away or made loops; removal must not throw.
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(path_, ignored);
-}
 
 std::optional<nlohmann::json> eventOf(const std::string& line) {
   if (!testing_support::isJsonObjectLine(line)) return std::nullopt;
@@ -119,14 +104,7 @@ PrivateServer::~PrivateServer() {
 }
 
 std::map<std::string, std::string> PrivateServer::environment() const {
-  std::map<std::string, std::string> env;
-  std::ifstream in(dir_ / "env");
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos) env[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return env;
+  return testing_support::readEnvironmentFile(dir_ / "env");
 }
 
 int PrivateServer::pid() const {
@@ -147,20 +125,6 @@ std::unique_ptr<Child> PrivateServer::play(const std::string& wavPath) const {
   options.argv = {"/usr/bin/paplay", "--device=rig_speaker", wavPath};
   options.env = environment();
   return std::make_unique<Child>(options);
-}
-
-const std::string& speechRecording() {
-  static const TempDir folder;
-  static const std::string path = [] {
-    const std::string made = folder / "speech.wav";
-    const auto result = runQuietly({"/usr/bin/sox",
-                                    kLibrivox + "/sense_and_sensibility_01_austen_64kb-0870.wav",
-                                    kLibrivox + "/sense_and_sensibility_01_austen_64kb-0930.wav",
-                                    made, "pad", "0.3", "0.7"});
-    if (result.status != 0) throw std::runtime_error("sox failed: " + result.stderrText);
-    return made;
-  }();
-  return path;
 }
 
 }  // namespace reliability

@@ -1,6 +1,6 @@
 // What the reliability tests share: running the tool the way a host does
 // while measuring its peak memory, checking the event stream that every run
-// must produce whatever went wrong, scratch folders, and private PulseAudio
+// must produce whatever went wrong, and private PulseAudio
 // servers that a test may break at will.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/child.h"
+#include "support/temp_dir.h"
 
 namespace reliability {
 
@@ -20,19 +21,7 @@ constexpr double kDrainSeconds = 4.0;
 constexpr double kDrainMargin = 0.5;
 constexpr double kReadySeconds = 30;
 
-// A fresh folder under the temporary directory, removed with its content.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing_support::TempDir;
 
 // The event of one output line, if the line is one JSON object.
 std::optional<nlohmann::json> eventOf(const std::string& line);
@@ -81,10 +70,6 @@ class PrivateServer {
   TempDir dir_;
   bool running_ = false;
 };
-
-// Read speech for live runs: two librivox utterances joined, made once with
-// sox in the temporary directory.
-const std::string& speechRecording();
 
 }  // namespace reliability
 

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "reliability/host.h"
+#include "support/recordings.h"
 
 namespace reliability {
 namespace {
@@ -43,7 +44,7 @@ TEST_P(AudioServerFault, TheHostStillGetsItsFinalWithinTheDrain) {
   Child child(options);
   const int ready = child.waitForLine(kindAfter("ready", -1), kReadySeconds);
   ASSERT_GE(ready, 0) << "no ready event";
-  auto player = server.play(speechRecording());
+  auto player = server.play(testing_support::paddedSpeech().path);
   // Speech is coming through once levels follow the playback's start.
   const double playedAt = child.elapsed();
   ASSERT_GE(child.waitForLine(kindAfter("level", playedAt + 1.0), 10), 0) << "no levels";

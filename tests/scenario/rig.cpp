@@ -1,7 +1,6 @@
 #include "rig.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -47,17 +46,10 @@ std::string describeEvent(const nlohmann::json& event) {
 
 }  // namespace
 
-Rig::Rig(const std::string& scenarioText) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zentrova-scenario-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  folder_ = std::filesystem::canonical(pattern).string();
+Rig::Rig(const std::string& scenarioText)
+    : dir_("scenario"), folder_(std::filesystem::canonical(dir_.path()).string()) {
   std::ofstream(folder_ + "/scenario.txt") << "record \"" << folder_ << "/record.txt\"\n"
                                            << scenarioText << "\n";
-}
-
-Rig::~Rig() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 testing_support::ChildOptions Rig::options(const std::vector<std::string>& args) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/child.h"
+#include "support/temp_dir.h"
 
 namespace scenario {
 
@@ -42,7 +43,6 @@ struct Outcome {
 class Rig {
  public:
   explicit Rig(const std::string& scenarioText);
-  ~Rig();
   Rig(const Rig&) = delete;
   Rig& operator=(const Rig&) = delete;
 
@@ -59,6 +59,7 @@ class Rig {
   std::map<std::string, std::string> environment{{"LANG", "en_US.UTF-8"}};
 
  private:
+  testing_support::TempDir dir_;
   std::string folder_;
 };
 

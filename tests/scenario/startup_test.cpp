@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "rig.h"
+#include "support/command_lines.h"
 
 namespace scenario {
 namespace {
@@ -106,39 +107,24 @@ TEST(PermissionGate, FileModeNeverAsksForTheMicrophoneAndStartsOnTheCallbackThre
   EXPECT_EQ(find(outcome.calls, "recognitionTask")->thread, "other");
 }
 
+// The command line as the parser alone sees it (tests/unit), here through
+// the whole start-up; and where no locale is given, the environment's.
 TEST(CommandLine, ChoosesLocaleAndModeFromAnyArgumentList) {
   struct Case {
     std::vector<std::string> args;
     std::map<std::string, std::string> environment;
     std::string locale;
-    std::optional<std::string> path;  // file mode's path as given; absent: live mode
+    std::optional<std::string> path;
   };
   const std::map<std::string, std::string> us{{"LANG", "en_US.UTF-8"}};
-  const Case cases[] = {
-      {{}, us, "en_US", std::nullopt},
+  std::vector<Case> cases = {
       {{}, {{"LANG", "en_GB.UTF-8"}}, "en_GB", std::nullopt},
       {{}, {{"LC_ALL", "de_DE.UTF-8"}, {"LANG", "en_GB.UTF-8"}}, "de_DE", std::nullopt},
-      {{"de-DE"}, us, "de-DE", std::nullopt},
-      {{"--file", "a.wav"}, us, "en_US", "a.wav"},
-      {{"--file", "a.wav", "fr-FR"}, us, "fr-FR", "a.wav"},
-      {{"fr-FR", "--file", "a.wav"}, us, "fr-FR", "a.wav"},
-      {{"en-GB", "fr-FR"}, us, "fr-FR", std::nullopt},
-      {{"--file", "a.wav", "--file", "b.wav"}, us, "en_US", "b.wav"},
-      {{"--file", "a.wav", "--file"}, us, "en_US", std::nullopt},
-      {{"--file"}, us, "en_US", std::nullopt},
-      {{"--file", "--file"}, us, "en_US", "--file"},
-      {{"--file", "fr-FR"}, us, "en_US", "fr-FR"},
-      {{"--FILE", "x"}, us, "x", std::nullopt},
-      {{"--file=x"}, us, "--file=x", std::nullopt},
-      {{"--file", ""}, us, "en_US", ""},
-      {{""}, us, "", std::nullopt},
-      {{"--file", "/no/such/dir/c.wav"}, us, "en_US", "/no/such/dir/c.wav"},
-      {{"--file", "sub/../d e.wav"}, us, "en_US", "sub/../d e.wav"},
   };
+  for (const auto& c : testing_support::commandLineCases())
+    cases.push_back({c.args, us, c.locale.value_or("en_US"), c.file});
   for (const auto& c : cases) {
-    std::string trace = "args:";
-    for (const auto& arg : c.args) trace += " [" + arg + "]";
-    SCOPED_TRACE(trace);
+    SCOPED_TRACE("args: " + testing_support::shown(c.args));
     Rig rig("recognizer * available\ndeliver task 0 final \"ok\"");
     rig.environment = c.environment;
     const Outcome outcome = rig.run(c.args);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -192,6 +193,16 @@ RunResult run(const ChildOptions& options, const std::string& input, double time
   result.termSignal = child.termSignal();
   result.seconds = child.exitedAt();
   return result;
+}
+
+std::map<std::string, std::string> readEnvironmentFile(const std::string& path) {
+  std::map<std::string, std::string> env;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) env[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return env;
 }
 
 bool isJsonObjectLine(const std::string& line) {

@@ -82,6 +82,11 @@ struct RunResult {
 // Runs to completion with `input` on standard input (then closed).
 RunResult run(const ChildOptions& options, const std::string& input = "", double timeoutSeconds = 60);
 
+// NAME=VALUE lines, as the rig scripts (tests/rig/) write them for clients
+// of their servers: an environment for ChildOptions::env. Empty when the
+// file is missing.
+std::map<std::string, std::string> readEnvironmentFile(const std::string& path);
+
 // True when `line` is exactly one JSON object and nothing else.
 bool isJsonObjectLine(const std::string& line);
 

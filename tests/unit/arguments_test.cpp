@@ -4,14 +4,10 @@
 
 #include <vector>
 
+#include "support/command_lines.h"
+
 namespace zentrova {
 namespace {
-
-struct Case {
-  std::vector<std::string> args;  // after the program name
-  std::optional<std::string> file;
-  std::optional<std::string> locale;
-};
 
 void parse(std::vector<std::string> args, bool withProgramName = true) {
   if (withProgramName) args.insert(args.begin(), "zentrova-dictate");
@@ -22,31 +18,10 @@ void parse(std::vector<std::string> args, bool withProgramName = true) {
 }
 
 TEST(Arguments, Table) {
-  const std::optional<std::string> none;
-  const std::vector<Case> cases = {
-      {{}, none, none},
-      {{"de-DE"}, none, "de-DE"},
-      {{"--file", "a.wav"}, "a.wav", none},
-      {{"--file", "a.wav", "fr-FR"}, "a.wav", "fr-FR"},
-      {{"fr-FR", "--file", "a.wav"}, "a.wav", "fr-FR"},
-      {{"en-GB", "fr-FR"}, none, "fr-FR"},
-      {{"--file", "a.wav", "--file", "b.wav"}, "b.wav", none},
-      {{"--file", "a.wav", "--file"}, none, none},
-      {{"--file"}, none, none},
-      {{"--file", "--file"}, "--file", none},
-      {{"--file", "fr-FR"}, "fr-FR", none},
-      {{"--FILE", "x"}, none, "x"},
-      {{"--file=x"}, none, "--file=x"},
-      {{"--file", ""}, "", none},
-      {{""}, none, ""},
-      {{"de-DE", "--file", "--file", "x"}, "--file", "x"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : testing_support::commandLineCases()) {
     parse(c.args);
-    std::string shown;
-    for (const auto& a : c.args) shown += "[" + a + "]";
-    EXPECT_EQ(file, c.file) << shown;
-    EXPECT_EQ(localeId, c.locale) << shown;
+    EXPECT_EQ(file, c.file) << testing_support::shown(c.args);
+    EXPECT_EQ(localeId, c.locale) << testing_support::shown(c.args);
   }
 }
 

@@ -34,9 +34,6 @@ TEST(EventLine, KeepsNonAsciiText) {
 }
 
 TEST(EventLine, WritesLevelsAsNumbers) {
-  struct Case {
-    double value;
-  };
   for (double value : {0.0, 1.0, 0.7777791619300842, 1e-7}) {
     const auto line = eventLine({{"t", text("level")}, {"v", value}});
     ASSERT_TRUE(line);

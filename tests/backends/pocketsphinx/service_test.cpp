@@ -15,7 +15,10 @@
 #include "backends/pocketsphinx/deliveries.h"
 #include "platform/pocketsphinx/speech-service.h"
 #include "platform/pocketsphinx/sound-file.h"
-#include "realstack/file/wer.h"
+#include "support/recordings.h"
+#include "support/temp_dir.h"
+#include "support/test_data.h"
+#include "support/wer.h"
 
 namespace {
 
@@ -23,35 +26,22 @@ namespace fs = std::filesystem;
 using platform::Locale;
 using speech_test::Deliveries;
 using speech_test::Delivery;
+using testing_support::librivox;
+using testing_support::TempDir;
 
 // One service for the suite, as in the tool: its model loads once.
 platform::SpeechService& service() {
-  static auto* speech = platform::pocketsphinx::makeSpeechService(ZENTROVA_MODEL_ROOT).release();
+  static auto* speech = platform::pocketsphinx::makeSpeechService(testing_support::modelRoot()).release();
   return *speech;
 }
 
 std::shared_ptr<platform::SpeechRecognizer> english() {
   auto recognizer = service().recognizer(Locale{"en-US"});
-  if (!recognizer) ADD_FAILURE() << "no en-US recognizer under " << ZENTROVA_MODEL_ROOT;
+  if (!recognizer) ADD_FAILURE() << "no en-US recognizer under " << testing_support::modelRoot();
   return recognizer;
 }
 
-std::string librivox(const std::string& name) { return std::string(wer::kLibrivoxDir) + "/" + name + ".wav"; }
-
 const std::string kShort = "sense_and_sensibility_01_austen_64kb-0880";
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/speech-test-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Partial results (optional) with the text growing, then exactly one final.
 void expectPartialsThenFinal(const std::vector<Delivery>& deliveries) {
@@ -170,15 +160,17 @@ TEST(FileTask, OptionsShapeTheText) {
 // machine with two cores: the texts come back whole and in order.
 TEST(FileTask, SegmentsDecodedSideBySideJoinInOrder) {
   TempDir dir;
-  std::string inputs, reference;
+  std::vector<std::string> inputs;
+  std::string reference;
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& [name, words] : wer::librivoxTranscripts()) {
-      inputs += librivox(name) + " ";
+      inputs.push_back(librivox(name));
       reference += words + " ";
     }
   }
   const std::string joined = dir / "joined.wav";
-  ASSERT_EQ(std::system(("sox " + inputs + joined + " 2>/dev/null").c_str()), 0);
+  inputs.push_back(joined);
+  ASSERT_TRUE(testing_support::sox(inputs));
   Deliveries deliveries;
   english()->recognitionTask(service().urlRequest(platform::fileURLWithPath(joined)), deliveries.handler());
   const auto all = deliveries.waitForEnd(300);  // slow under the thread sanitizer
@@ -193,33 +185,16 @@ TEST(FileTask, SegmentsDecodedSideBySideJoinInOrder) {
 
 TEST(FileTask, OtherFormatsAndRatesAreConverted) {
   TempDir dir;
-  // The longest clip, so that one misheard word does not decide the bound;
-  // PocketSphinx itself gets 8 of its 19 words wrong in the original.
-  const std::string name = "sense_and_sensibility_01_austen_64kb-0920";
-  const std::string source = librivox(name);
-  const auto reference = wer::librivoxTranscripts().at(name);
-  const struct {
-    const char* name;
-    const char* soxOptions;
-    double bound;
-  } cases[] = {
-      {"clip.flac", "", 0.5},
-      {"clip.ogg", "-C 6", 0.5},
-      {"clip.mp3", "-C 64", 0.5},
-      {"stereo44k.wav", "-r 44100 -c 2", 0.5},
-      {"float48k.wav", "-r 48000 -e floating-point -b 32", 0.5},
-      // Half the model's bandwidth is missing: only roughly right.
-      {"narrow8k.wav", "-r 8000", 0.8},
-  };
-  for (const auto& c : cases) {
-    const std::string converted = dir / c.name;
-    const std::string command = "sox " + source + " " + c.soxOptions + " " + converted + " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string source = librivox(testing_support::kLongestClip);
+  const auto reference = wer::librivoxTranscripts().at(testing_support::kLongestClip);
+  for (const auto& c : testing_support::kConversions) {
+    const std::string converted = dir / c.file;
+    ASSERT_TRUE(testing_support::convert(source, c.soxOptions, converted)) << c.file;
     const auto deliveries = transcribe(converted);
     expectPartialsThenFinal(deliveries);
     wer::Tally tally;
     tally.add(reference, finalText(deliveries));
-    EXPECT_LE(tally.rate(), c.bound) << c.name << ": " << finalText(deliveries);
+    EXPECT_LE(tally.rate(), c.bound) << c.file << ": " << finalText(deliveries);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/pocketsphinx/decoder.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/pronunciations.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ bool knows(const Decoder& decoder, const char* word) {
 // loader is told to expect; a task with another list, and every later task,
 // still gets a decoder with its own.
 TEST(DecoderLoader, EveryDecoderCarriesTheVocabularyItWasTakenWith) {
-  DecoderLoader loader(modelFiles(ZENTROVA_MODEL_ROOT, "en-us"));
+  DecoderLoader loader(modelFiles(testing_support::modelRoot(), "en-us"));
   loader.expectVocabulary({"Zoho"});
   const auto other = loader.take({"Tavrin", "USDT"});
   ASSERT_TRUE(other.ok());

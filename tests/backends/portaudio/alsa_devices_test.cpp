@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,49 +53,48 @@ hook_func.pulse_load_if_running { lib "libasound_module_conf_pulse.so" func "con
 @hooks [ { func pulse_load_if_running files [ "/usr/share/alsa/pulse-alsa.conf" ] errors false } ]
 )";
 
-TEST(SkipCostlyPlugins, DebiansPluginsGoAndAlsasOwnNamesStay) {
-  Config config = parse(kDebian + "pcm.default { type pulse hint.description \"jack\" }\n");
+// A configuration, and the definitions that must survive the trim or go.
+struct TrimCase {
+  const char* name;
+  std::string configuration;
+  std::vector<std::string> kept;
+  std::vector<std::string> gone;
+};
+void PrintTo(const TrimCase& c, std::ostream* out) { *out << c.name; }
+
+class SkipCostlyPlugins : public ::testing::TestWithParam<TrimCase> {};
+
+TEST_P(SkipCostlyPlugins, KeepsWhatIsInUseAndDropsTheRest) {
+  const TrimCase& c = GetParam();
+  Config config = parse(c.configuration);
   platform::portaudio::skipCostlyPlugins(config.get());
-  for (const char* kept : {"default", "hw", "plug", "dmix", "dsnoop", "front"})
-    EXPECT_TRUE(defines(config, std::string("pcm.") + kept)) << kept;
-  for (const char* gone : {"jack", "oss", "a52", "upmix", "speex", "usb_stream", "lavrate_high",
-                           "samplerate_best", "pulse"})
-    EXPECT_FALSE(defines(config, std::string("pcm.") + gone)) << gone;
-  EXPECT_TRUE(defines(config, "ctl.pulse"));
+  for (const std::string& key : c.kept) EXPECT_TRUE(defines(config, key)) << key << " went";
+  for (const std::string& key : c.gone) EXPECT_FALSE(defines(config, key)) << key << " stayed";
 }
 
-TEST(SkipCostlyPlugins, KeepsAPluginTheDefaultDeviceGoesThrough) {
-  Config config = parse(kDebian + "pcm.default { type plug slave.pcm \"jack\" }\n");
-  platform::portaudio::skipCostlyPlugins(config.get());
-  EXPECT_TRUE(defines(config, "pcm.jack"));
-  EXPECT_FALSE(defines(config, "pcm.a52"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Configurations, SkipCostlyPlugins,
+    ::testing::Values(
+        TrimCase{"debians_plugins_go_and_alsas_own_names_stay",
+                 kDebian + "pcm.default { type pulse hint.description \"jack\" }\n",
+                 {"pcm.default", "pcm.hw", "pcm.plug", "pcm.dmix", "pcm.dsnoop", "pcm.front", "ctl.pulse"},
+                 {"pcm.jack", "pcm.oss", "pcm.a52", "pcm.upmix", "pcm.speex", "pcm.usb_stream",
+                  "pcm.lavrate_high", "pcm.samplerate_best", "pcm.pulse"}},
+        TrimCase{"keeps_a_plugin_the_default_device_goes_through",
+                 kDebian + "pcm.default { type plug slave.pcm \"jack\" }\n", {"pcm.jack"}, {"pcm.a52"}},
+        TrimCase{"keeps_what_a_kept_plugin_names_in_turn",
+                 kDebian + "pcm.default \"headset\"\n"
+                           "pcm.headset { type plug slave.pcm \"upmix:SLAVE=pulse\" }\n",
+                 {"pcm.headset", "pcm.upmix", "pcm.pulse"}, {"pcm.jack"}},
+        TrimCase{"leaves_names_that_only_begin_like_a_plugin",
+                 "pcm.default \"jackson\"\npcm.jackson { type hw card 0 }\n"
+                 "pcm.pulser { type hw card 1 }\npcm.jack { type jack }\n",
+                 {"pcm.jackson", "pcm.pulser"}, {"pcm.jack"}},
+        TrimCase{"a_configuration_without_devices_is_left_as_it_is", "ctl.mixer { type hw card 0 }\n",
+                 {"ctl.mixer"}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SkipCostlyPlugins, KeepsWhatAKeptPluginNamesInTurn) {
-  Config config = parse(kDebian + R"(
-pcm.default "headset"
-pcm.headset { type plug slave.pcm "upmix:SLAVE=pulse" }
-)");
-  platform::portaudio::skipCostlyPlugins(config.get());
-  EXPECT_TRUE(defines(config, "pcm.headset"));
-  EXPECT_TRUE(defines(config, "pcm.upmix"));
-  EXPECT_TRUE(defines(config, "pcm.pulse"));
-  EXPECT_FALSE(defines(config, "pcm.jack"));
-}
-
-TEST(SkipCostlyPlugins, LeavesNamesThatOnlyBeginLikeAPlugin) {
-  Config config = parse("pcm.default \"jackson\"\npcm.jackson { type hw card 0 }\n"
-                        "pcm.pulser { type hw card 1 }\npcm.jack { type jack }\n");
-  platform::portaudio::skipCostlyPlugins(config.get());
-  EXPECT_TRUE(defines(config, "pcm.jackson"));
-  EXPECT_TRUE(defines(config, "pcm.pulser"));
-  EXPECT_FALSE(defines(config, "pcm.jack"));
-}
-
-TEST(SkipCostlyPlugins, AConfigurationWithoutDevicesIsLeftAsItIs) {
-  Config config = parse("ctl.mixer { type hw card 0 }\n");
-  platform::portaudio::skipCostlyPlugins(config.get());
-  EXPECT_TRUE(defines(config, "ctl.mixer"));
+TEST(SkipCostlyPluginsWithoutConfiguration, DoesNothing) {
   platform::portaudio::skipCostlyPlugins(nullptr);
 }
 

@@ -1,45 +1,30 @@
 // The production binary in file mode on real recordings: event lines, exit
 // status, silence on standard error and recognition accuracy.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "realstack/file/wer.h"
 #include "support/child.h"
+#include "support/recordings.h"
+#include "support/temp_dir.h"
+#include "support/test_data.h"
+#include "support/wer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 using testing_support::isJsonObjectLine;
+using testing_support::librivox;
 using testing_support::RunResult;
+using testing_support::TempDir;
 
 RunResult dictate(const std::string& path, const std::string& cwd = "") {
   testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_BINARY, "--file", path};
+  options.argv = {ZENTROVA_DICTATE, "--file", path};
   options.cwd = cwd;
   return testing_support::run(options, "", 120);
 }
-
-std::string librivox(const std::string& name) { return std::string(wer::kLibrivoxDir) + "/" + name + ".wav"; }
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/dictate-file-test-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // A clean transcription run: exit 0, nothing on standard error, JSON lines
 // only, partial events and then exactly one final event, the last line.
@@ -78,24 +63,10 @@ TEST(FileMode, ReadSpeechIsTranscribedWithinTheErrorBound) {
 
 TEST(FileMode, OtherFormatsRatesAndChannelsGiveASensibleTranscript) {
   TempDir dir;
-  // The longest clip, so that one misheard word does not decide the bound.
-  const std::string name = "sense_and_sensibility_01_austen_64kb-0920";
-  const std::string reference = wer::librivoxTranscripts().at(name);
-  const struct {
-    const char* file;
-    const char* soxOptions;
-    double bound;
-  } cases[] = {
-      {"clip.flac", "", 0.5},
-      {"clip.mp3", "-C 64", 0.5},
-      {"stereo44k.wav", "-r 44100 -c 2", 0.5},
-      // Half of the model's bandwidth is missing: only roughly right.
-      {"narrow8k.wav", "-r 8000", 0.8},
-  };
-  for (const auto& c : cases) {
-    const std::string command =
-        std::string("sox ") + librivox(name) + " " + c.soxOptions + " " + (dir / c.file) + " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string reference = wer::librivoxTranscripts().at(testing_support::kLongestClip);
+  for (const auto& c : testing_support::kConversions) {
+    ASSERT_TRUE(testing_support::convert(librivox(testing_support::kLongestClip), c.soxOptions, dir / c.file))
+        << c.file;
     // A relative path, resolved against the tool's working directory.
     const std::string text = expectTranscription(dictate(c.file, dir.path()), c.file);
     wer::Tally tally;

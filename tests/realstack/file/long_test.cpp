@@ -3,47 +3,31 @@
 // length, segment texts joined in order, every format readable from
 // standard input, and a stream that stops short.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 
-#include "realstack/file/wer.h"
 #include "support/child.h"
+#include "support/recordings.h"
+#include "support/temp_dir.h"
+#include "support/test_data.h"
+#include "support/wer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 using testing_support::isJsonObjectLine;
+using testing_support::librivox;
+using testing_support::TempDir;
 
 // The five recordings, this many times over: two and a half minutes, several
 // segments per decoder.
 constexpr int kRepeats = 6;
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/dictate-long-test-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool sox(const std::string& arguments) {
-  return std::system(("sox " + arguments + " 2>/dev/null").c_str()) == 0;
 }
 
 std::string text(const std::string& line) { return json::parse(line).value("text", ""); }
@@ -53,19 +37,21 @@ std::string kind(const std::string& line) {
 
 TEST(LongFile, OutputStaysLinearAndSegmentsJoinInOrderWithNoneLostOrRepeated) {
   TempDir dir;
-  std::string inputs, reference;
+  std::vector<std::string> inputs;
+  std::string reference;
   const auto transcripts = wer::librivoxTranscripts();
   ASSERT_EQ(transcripts.size(), 5u);
   for (int i = 0; i < kRepeats; ++i) {
     for (const auto& [name, words] : transcripts) {
-      inputs += std::string(wer::kLibrivoxDir) + "/" + name + ".wav ";
+      inputs.push_back(librivox(name));
       reference += words + " ";
     }
   }
-  ASSERT_TRUE(sox(inputs + (dir / "long.wav")));
+  inputs.push_back(dir / "long.wav");
+  ASSERT_TRUE(testing_support::sox(inputs));
 
   testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_BINARY, "--file", dir / "long.wav"};
+  options.argv = {ZENTROVA_DICTATE, "--file", dir / "long.wav"};
   testing_support::Child child(options);
   ASSERT_TRUE(child.wait(500)) << "still decoding after 500 s";
   EXPECT_EQ(child.exitStatus(), 0);
@@ -102,7 +88,7 @@ TEST(LongFile, OutputStaysLinearAndSegmentsJoinInOrderWithNoneLostOrRepeated) {
 // recorder's pipe hands it over: the tool cannot seek in it.
 testing_support::RunResult dictateFromPipe(const std::string& bytes) {
   testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_BINARY, "--file", "/dev/stdin"};
+  options.argv = {ZENTROVA_DICTATE, "--file", "/dev/stdin"};
   return testing_support::run(options, bytes, 120);
 }
 
@@ -121,11 +107,11 @@ const Encoding kEncodings[] = {
 
 TEST(PipedFile, EveryFormatIsTranscribedFromStandardInput) {
   TempDir dir;
-  const std::string name = "sense_and_sensibility_01_austen_64kb-0920";
+  const std::string name = testing_support::kLongestClip;
   const std::string reference = wer::librivoxTranscripts().at(name);
   for (const Encoding& e : kEncodings) {
     SCOPED_TRACE(e.file);
-    ASSERT_TRUE(sox(std::string(wer::kLibrivoxDir) + "/" + name + ".wav " + e.soxOptions + " " + (dir / e.file)));
+    ASSERT_TRUE(testing_support::convert(librivox(name), e.soxOptions, dir / e.file));
     const auto run = dictateFromPipe(readAll(dir / e.file));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.stderrText, "");
@@ -141,9 +127,9 @@ TEST(PipedFile, EveryFormatIsTranscribedFromStandardInput) {
 // byte. Either the audio that came is transcribed or one error says why.
 TEST(PipedFile, AStreamCutShortEndsWithOneFinalOrOneStatusThreeError) {
   TempDir dir;
-  const std::string clip = std::string(wer::kLibrivoxDir) + "/sense_and_sensibility_01_austen_64kb-0920.wav";
+  const std::string clip = librivox(testing_support::kLongestClip);
   for (const Encoding& e : kEncodings) {
-    ASSERT_TRUE(sox(clip + " " + e.soxOptions + " " + (dir / e.file)));
+    ASSERT_TRUE(testing_support::convert(clip, e.soxOptions, dir / e.file));
     const std::string whole = readAll(dir / e.file);
     for (const double fraction : {0.003, 0.5, 0.97}) {
       SCOPED_TRACE(std::string(e.file) + " cut at " + std::to_string(fraction));

@@ -14,6 +14,9 @@
 
 #include "rig.h"
 #include "support/child.h"
+#include "support/recordings.h"
+#include "support/temp_dir.h"
+#include "support/wer.h"
 
 namespace {
 
@@ -42,7 +45,7 @@ std::function<bool(const Line&)> kindAfter(const char* kind, double seconds) {
 
 testing_support::ChildOptions dictation(std::map<std::string, std::string> env) {
   testing_support::ChildOptions options;
-  options.argv = {DICTATE_PATH, "en-US"};
+  options.argv = {ZENTROVA_DICTATE, "en-US"};
   options.env = std::move(env);
   return options;
 }
@@ -92,7 +95,7 @@ class DictationTest : public ::testing::TestWithParam<EndingCase> {
 };
 
 TEST_P(DictationTest, SpeechBecomesPartialsAndAFinalWithinTheDrain) {
-  const auto& speech = live_rig::speech();
+  const auto& speech = testing_support::paddedSpeech();
   const Ending ending = GetParam().ending;
   Child child(dictation(live_rig::serverEnvironment()));
   const int ready = child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, kReadySeconds);
@@ -134,8 +137,7 @@ TEST_P(DictationTest, SpeechBecomesPartialsAndAFinalWithinTheDrain) {
   EXPECT_EQ(final + 1, static_cast<int>(lines.size())) << "lines after the final event";
 
   const std::string text = event(lines[final])->at("text").get<std::string>();
-  const double wer = live_rig::wordErrorRate(speech.words, text);
-  EXPECT_LE(wer, 0.45) << "final: " << text;
+  EXPECT_LE(wer::rate(speech.words, text), 0.45) << "final: " << text;
 
   const auto partials = std::count_if(lines.begin(), lines.end(),
                                       [](const Line& l) { return isKind(l, "partial"); });
@@ -160,14 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The first word of `text`, lower case; empty when there is none.
 std::string firstWord(const std::string& text) {
-  const auto words = live_rig::wordsOf(text);
+  const auto words = wer::words(text);
   return words.empty() ? "" : words.front();
 }
 
-// Where the first spoken word of the rig's recording ends, in seconds from
-// the start of playback: its lead-in plus the first word as the engine's own
-// alignment of the clip places its end (0.36 s).
-constexpr double kFirstWordEnd = 0.3 + 0.36;
 // Text follows the first word within half a second on an idle machine; two
 // seconds tolerate a busy one yet catch a tool that only starts to decode
 // once the model's load and a long speech-onset wait are through.
@@ -179,9 +177,9 @@ constexpr double kFirstPartialLag = 2.0;
 // nothing said at the start was lost.
 TEST(SpeechAtReady, FirstPartialFollowsTheFirstWordAndNoWordIsLost) {
   if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
-  const auto& speech = live_rig::speech();
+  const auto& speech = testing_support::paddedSpeech();
   testing_support::ChildOptions fileMode = dictation({});
-  fileMode.argv = {DICTATE_PATH, "--file", speech.path};
+  fileMode.argv = {ZENTROVA_DICTATE, "--file", speech.path};
   const auto transcribed = testing_support::run(fileMode, "", 60);
   ASSERT_EQ(transcribed.status, 0);
   ASSERT_FALSE(transcribed.lines.empty());
@@ -204,7 +202,7 @@ TEST(SpeechAtReady, FirstPartialFollowsTheFirstWordAndNoWordIsLost) {
   ASSERT_GE(final, 0) << "no final event";
   const auto lines = child.lines();
 
-  EXPECT_LE(lines[partial].seconds - playedAt, kFirstWordEnd + kFirstPartialLag)
+  EXPECT_LE(lines[partial].seconds - playedAt, testing_support::kPaddedSpeechFirstWordEnd + kFirstPartialLag)
       << "first partial: " << lines[partial].text;
   const std::string text = event(lines[final])->value("text", "");
   EXPECT_EQ(firstWord(text), expectedFirst) << "live final: " << text;
@@ -260,8 +258,9 @@ TEST_P(MissingMicrophoneTest, OneErrorEventAndStatusFive) {
 
 const char* emptyAlsaConfiguration() {
   static const std::string path = [] {
-    // In the temporary folder, never beside whoever lists the tests.
-    const std::string made = testing::TempDir() + "zentrova-no-devices-alsa.conf";
+    // In a scratch folder, never beside whoever lists the tests.
+    static const testing_support::TempDir folder("alsa");
+    const std::string made = folder / "no-devices-alsa.conf";
     std::ofstream(made) << "# no devices at all\n";
     return made;
   }();

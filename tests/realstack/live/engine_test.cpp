@@ -16,6 +16,7 @@
 
 #include "platform/portaudio/audio-service.h"
 #include "rig.h"
+#include "support/recordings.h"
 
 namespace {
 
@@ -162,7 +163,7 @@ TEST_F(EngineTest, MicrophoneAccessIsGrantedOnAnotherThreadWithoutWaiting) {
 }
 
 TEST_F(EngineTest, CapturesAtRealTimePaceAndHearsSpeechOverSilence) {
-  const auto& speech = live_rig::speech();
+  const auto& speech = testing_support::paddedSpeech();
   const auto started = Clock::now();
   ASSERT_TRUE(engine->start().ok());
   ASSERT_TRUE(tally.waitForAudio(1.0, 5.0));

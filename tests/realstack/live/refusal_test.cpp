@@ -4,10 +4,10 @@
 // status 5. Neither writes a ready event; file mode never asks.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "support/child.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -20,20 +20,13 @@ const std::string kCouldNotOpen = "Couldn't open the microphone: ";
 
 // The client side of a server started by tests/rig/start-guarded-pulse.sh.
 std::map<std::string, std::string> guardedServer(const std::string& kind) {
-  std::map<std::string, std::string> env;
-  std::ifstream in(std::string(GUARDED_RIG_DIR) + "/" + kind + "/env");
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos) env[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return env;
+  return testing_support::readEnvironmentFile(std::string(GUARDED_RIG_DIR) + "/" + kind + "/env");
 }
 
 testing_support::RunResult dictate(const std::map<std::string, std::string>& env,
                                    std::vector<std::string> arguments = {"en-US"}) {
   testing_support::ChildOptions options;
-  options.argv = {DICTATE_PATH};
+  options.argv = {ZENTROVA_DICTATE};
   options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
   options.env = env;
   return testing_support::run(options, "", 30);
@@ -79,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(GuardedServerFileMode, RefusingServerDoesNotConcernFileMode) {
   const auto env = guardedServer("refusing");
   if (env.empty()) GTEST_SKIP() << "the refusing server is not running";
-  const auto run = dictate(env, {"--file", std::string(LIBRIVOX_DIR) +
-                                               "/sense_and_sensibility_01_austen_64kb-0930.wav"});
+  const auto run =
+      dictate(env, {"--file", testing_support::librivox("sense_and_sensibility_01_austen_64kb-0930")});
   EXPECT_EQ(run.status, 0);
   ASSERT_FALSE(run.lines.empty());
   EXPECT_EQ(json::parse(run.lines.back(), nullptr, false).value("t", ""), "final");

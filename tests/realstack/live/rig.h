@@ -1,12 +1,11 @@
 // The test side of the PulseAudio rig (tests/rig/): how to reach the private
-// server, play a recording into the virtual microphone, stall it, and the
-// recordings with their transcripts.
+// server, play a recording into the virtual microphone and stall it. The
+// recording to play is testing_support::paddedSpeech().
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "support/child.h"
 
@@ -40,23 +39,5 @@ void suspendMicrophone(bool suspended);
 // True when the machine has a capture device of its own (/dev/snd): ALSA
 // then finds a microphone without any sound server.
 bool machineHasCaptureHardware();
-
-struct Recording {
-  std::string path;
-  std::vector<std::string> words;  // lower case, the transcript's
-  double seconds = 0;
-};
-
-// Two read-speech utterances joined by a short pause, made once per test
-// process with sox, in the test's working folder.
-const Recording& speech();
-
-// The words of `text`, lower case, without punctuation; "mr" and "mister"
-// are one word.
-std::vector<std::string> wordsOf(const std::string& text);
-
-// Word error rate of `hypothesis` against `reference`: (substitutions +
-// deletions + insertions) / reference words, ignoring case and punctuation.
-double wordErrorRate(const std::vector<std::string>& reference, const std::string& hypothesis);
 
 }  // namespace live_rig

@@ -14,6 +14,7 @@
 
 #include "realstack/live/rig.h"
 #include "support/child.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ using nlohmann::json;
 const char* const kUnavailable = "Dictation isn't available on this Mac right now.";
 const char* const kNotLoaded = "Dictation stopped: The speech recognizer\u2019s model could not be loaded.";
 constexpr double kRunSeconds = 60;
+const std::string kRecording = testing_support::librivox("sense_and_sensibility_01_austen_64kb-0930");
 
 enum class Damage {
   Truncated,
@@ -87,7 +89,7 @@ void layOutModel(const Program& program, const std::string& file, Damage kind) {
   const fs::path root = program.modelRoot;
   ASSERT_EQ(root.filename(), "model-root");  // never clear anything else
   fs::remove_all(root);
-  const fs::path shipped = fs::path(SHIPPED_MODEL_ROOT) / "en-us";
+  const fs::path shipped = fs::path(testing_support::modelRoot()) / "en-us";
   fs::create_directories(root / "en-us" / "en-us");
   for (const auto& entry : fs::recursive_directory_iterator(shipped)) {
     if (!entry.is_regular_file()) continue;
@@ -151,9 +153,7 @@ class DamagedModelTest : public ::testing::TestWithParam<DamageCase> {};
 TEST_P(DamagedModelTest, FileModeEndsWithItsLineAndStatus) {
   const DamageCase& c = GetParam();
   layOutModel(kFileMode, c.file, c.damage);
-  expectOutcome(dictate(kFileMode, {"--file", std::string(LIBRIVOX_DIR) +
-                                       "/sense_and_sensibility_01_austen_64kb-0930.wav", "en-US"}),
-                c.outcome);
+  expectOutcome(dictate(kFileMode, {"--file", kRecording, "en-US"}), c.outcome);
 }
 
 using D = Damage;
@@ -210,8 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DamagedModelTest, IntactLayoutTranscribes) {
   layOutModel(kFileMode, "en-us/README", Damage::NoisyStart);  // a file the decoder never reads
-  const auto run = dictate(kFileMode, {"--file", std::string(LIBRIVOX_DIR) +
-                                          "/sense_and_sensibility_01_austen_64kb-0930.wav", "en-US"});
+  const auto run = dictate(kFileMode, {"--file", kRecording, "en-US"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(lastKind(run), "final");
   EXPECT_NE(run.lines.empty() ? "" : run.lines.back(), "{\"t\":\"final\",\"text\":\"\"}");

@@ -2,14 +2,13 @@
 // played into the rig's virtual microphone ends with its vocabulary words,
 // spelled as listed, in the final.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "realstack/live/rig.h"
 #include "support/child.h"
+#include "support/recordings.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -27,18 +26,13 @@ bool isKind(const Line& line, const char* kind) {
 
 TEST(LiveVocabulary, ADictatedNoteEndsWithItsVocabularyWords) {
   if (live_rig::serverEnvironment().empty()) GTEST_SKIP() << "the PulseAudio rig is not running";
-  char pattern[] = "/tmp/dictate-vocabulary-live-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern;
-  const std::string wav = folder + "/note.wav";
-  ASSERT_EQ(std::system(("flite -voice slt -t '" + std::string(kSentence) + "' -o " + folder +
-                         "/raw.wav >/dev/null 2>&1 && sox " + folder + "/raw.wav -r 16000 -c 1 " +
-                         wav + " pad 0 1 >/dev/null 2>&1")
-                            .c_str()),
-            0);
+  const testing_support::TempDir folder("vocabulary-live");
+  const std::string wav = folder / "note.wav";
+  // A second of silence after the note: the recognizer hears it end.
+  ASSERT_TRUE(testing_support::synthesize("slt", kSentence, folder / "raw.wav", wav, 1.0));
 
   testing_support::ChildOptions options;
-  options.argv = {DICTATE_PATH, "en-US"};
+  options.argv = {ZENTROVA_DICTATE, "en-US"};
   options.env = live_rig::serverEnvironment();
   Child child(options);
   ASSERT_GE(child.waitForLine([](const Line& l) { return isKind(l, "ready"); }, 20), 0)
@@ -53,7 +47,6 @@ TEST(LiveVocabulary, ADictatedNoteEndsWithItsVocabularyWords) {
   child.write("stop\n");
   const int final = child.waitForLine([](const Line& l) { return isKind(l, "final"); }, 10);
   ASSERT_TRUE(child.wait(5));
-  std::filesystem::remove_all(folder);
   ASSERT_GE(final, 0) << "no final event";
   EXPECT_EQ(child.exitStatus(), 0);
   EXPECT_EQ(child.stderrText(), "");
