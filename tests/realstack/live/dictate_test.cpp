@@ -303,7 +303,7 @@ TEST(Threads, ARunningDictationsThreadsAreNamedForTheirRoles) {
   ASSERT_TRUE(child.wait(kDrainSeconds + kDrainMargin + 5)) << "the tool did not exit";
   EXPECT_EQ(child.exitStatus(), 0);
 
-  EXPECT_EQ(mainName, std::filesystem::path(DICTATE_PATH).filename().string().substr(0, 15));
+  EXPECT_EQ(mainName, std::filesystem::path(ZENTROVA_DICTATE).filename().string().substr(0, 15));
   for (const char* role : {"zd-stdin", "zd-recognize", "zd-portaudio", "zd-pa-callback"})
     EXPECT_TRUE(names.count(role)) << role << " not among the threads";
   expectWellFormed(child);
