@@ -239,9 +239,9 @@ TEST(Threads, EachCarriesTheNameOfItsRole) {
          std::string name;
          OneBlock source;
          std::string text;
-         const DecoderSupply supply = [&name]() -> Decoder {
+         const DecoderSupply supply = [&name]() -> platform::Result<Decoder> {
            name = ownThreadName();
-           return nullptr;
+           return platform::Error{"no model here"};
          };
          EXPECT_FALSE(recognizeFile(supply, source, {}, nullptr, {}, text).ok()) << "no decoder, no text";
          return name;
