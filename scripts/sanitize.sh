@@ -30,6 +30,6 @@ run_suite() {  # build-dir sanitizers ctest-args...
 # Leaks are not checked: the process ends through _exit on purpose, with
 # the backends' threads still holding what they hold.
 run_suite build-asan address,undefined -L 'unit|scenario'
-run_suite build-asan address,undefined -R '^pocketsphinx\.' -E 'RealTimePace'
+run_suite build-asan address,undefined -R '^(pocketsphinx|sound|transcript)\.' -E 'RealTimePace'
 run_suite build-tsan thread -L 'unit|scenario'
-run_suite build-tsan thread -R '^(pocketsphinx\.|live\.(rig|engine)\.)' -E 'RealTimePace'
+run_suite build-tsan thread -R '^((pocketsphinx|sound|transcript)\.|live\.(rig|engine)\.)' -E 'RealTimePace'

@@ -37,7 +37,7 @@
 //                    on its result. A model the engine finds damaged parks
 //                    this thread for good (engine-log.h), as it may the
 //                    one above: such a thread must hold no lock then.
-//   zd-word-list     The word list's load (pocketsphinx/word-case), niced,
+//   zd-word-list     The word list's load (transcript/word-case), niced,
 //                    once per process; it owns its copy of the paths.
 //   zd-portaudio     The one thread that calls PortAudio
 //                    (portaudio/portaudio-thread), for good. A wedged sound

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pocketsphinx/audio-source.h"
-#include "platform/pocketsphinx/sound-file.h"
+#include "platform/sound/audio-source.h"
+#include "platform/sound/sound-file.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fd < 0) return 0;
   if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  auto file = platform::pocketsphinx::SoundFile::open(path);
+  auto file = platform::sound::SoundFile::open(path);
   if (!file.ok()) {
     if (file.error().localizedDescription.empty()) std::abort();
     close(fd);
     return 0;
   }
-  platform::pocketsphinx::FileSource source(std::move(*file));
+  platform::sound::FileSource source(std::move(*file));
   std::vector<int16_t> samples;
   size_t total = 0;
   platform::Result<> read;

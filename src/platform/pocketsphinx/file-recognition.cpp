@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
-#include "platform/pocketsphinx/pause-cutter.h"
+#include "platform/sound/pause-cutter.h"
 
 namespace platform::pocketsphinx {
 namespace {
@@ -30,7 +30,7 @@ size_t usableCores() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-class SegmentSource final : public AudioSource {
+class SegmentSource final : public sound::AudioSource {
  public:
   explicit SegmentSource(const std::vector<int16_t>& samples) : samples_(samples) {}
   Result<> next(std::vector<int16_t>& out) override {
@@ -61,8 +61,8 @@ std::string joined(const std::string& first, const std::string& second) {
 // committer of their texts. Everything below `mutex_` is guarded by it.
 class FileJob {
  public:
-  FileJob(const DecoderSupply& supply, const FormatOptions& format,
-          std::shared_ptr<const WordCase> wordCase, const PartialText& progress)
+  FileJob(const DecoderSupply& supply, const transcript::FormatOptions& format,
+          std::shared_ptr<const transcript::WordCase> wordCase, const PartialText& progress)
       : supply_(supply),
         format_(format),
         wordCase_(std::move(wordCase)),
@@ -86,8 +86,8 @@ class FileJob {
   void reportLocked();
 
   const DecoderSupply& supply_;
-  const FormatOptions& format_;
-  const std::shared_ptr<const WordCase> wordCase_;
+  const transcript::FormatOptions& format_;
+  const std::shared_ptr<const transcript::WordCase> wordCase_;
   const PartialText& progress_;
   const size_t mostWorkers_;
   std::vector<std::thread> workers_;  // the reader's own
@@ -176,7 +176,7 @@ void FileJob::work() {
 
 Decoded FileJob::decode(ps_decoder_s* decoder, size_t index, const std::vector<int16_t>& samples) {
   SegmentSource source(samples);
-  Transcript transcript(format_, wordCase_);
+  transcript::Transcript transcript(format_, wordCase_);
   PartialText partial;
   if (progress_) partial = [this, index](const std::string& text) { hypothesis(index, text); };
   Result<> recognized = recognize(decoder, source, transcript, partial);
@@ -219,11 +219,11 @@ void FileJob::reportLocked() {
 
 }  // namespace
 
-Result<> recognizeFile(const DecoderSupply& supply, AudioSource& source,
-                       const FormatOptions& format, std::shared_ptr<const WordCase> wordCase,
+Result<> recognizeFile(const DecoderSupply& supply, sound::AudioSource& source,
+                       const transcript::FormatOptions& format, std::shared_ptr<const transcript::WordCase> wordCase,
                        const PartialText& progress, std::string& text) {
   FileJob job(supply, format, std::move(wordCase), progress);
-  PauseCutter cutter;
+  sound::PauseCutter cutter;
   std::vector<int16_t> block;
   bool wanted = true;
   Result<> read;

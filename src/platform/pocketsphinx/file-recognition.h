@@ -23,10 +23,10 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/pocketsphinx/audio-source.h"
+#include "platform/sound/audio-source.h"
 #include "platform/pocketsphinx/decoder.h"
 #include "platform/pocketsphinx/recognition.h"
-#include "platform/pocketsphinx/transcript.h"
+#include "platform/transcript/transcript.h"
 
 namespace platform::pocketsphinx {
 
@@ -38,8 +38,8 @@ using DecoderSupply = std::function<Result<Decoder>()>;
 // all of it on success; after an error, the text of the segments before the
 // failure, so that it is not lost. `progress` (may be empty) is called on a
 // worker thread.
-Result<> recognizeFile(const DecoderSupply& supply, AudioSource& source,
-                       const FormatOptions& format, std::shared_ptr<const WordCase> wordCase,
+Result<> recognizeFile(const DecoderSupply& supply, sound::AudioSource& source,
+                       const transcript::FormatOptions& format, std::shared_ptr<const transcript::WordCase> wordCase,
                        const PartialText& progress, std::string& text);
 
 }  // namespace platform::pocketsphinx

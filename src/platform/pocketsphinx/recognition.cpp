@@ -10,7 +10,7 @@ namespace {
 
 // Speech without a pause is cut after this much audio so that one utterance
 // cannot hold the decoder's memory and end-of-audio latency without bound.
-constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * kDecoderRate);
+constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * sound::kDecoderRate);
 // The slice handed to the decoder per call; its speech/silence state and its
 // hypothesis are read after each one.
 constexpr size_t kSliceSamples = 2048;
@@ -22,7 +22,7 @@ std::string hypothesis(ps_decoder_t* decoder) {
 
 class Segmenter {
  public:
-  Segmenter(ps_decoder_t* decoder, Transcript& transcript)
+  Segmenter(ps_decoder_t* decoder, transcript::Transcript& transcript)
       : decoder_(decoder), transcript_(transcript) {}
 
   bool start() { return ps_start_utt(decoder_) >= 0; }
@@ -62,14 +62,14 @@ class Segmenter {
 
  private:
   ps_decoder_t* decoder_;
-  Transcript& transcript_;
+  transcript::Transcript& transcript_;
   bool speechSeen_ = false;  // the decoder reported speech in this utterance
   size_t inUtterance_ = 0;   // samples fed since the utterance started
 };
 
 }  // namespace
 
-Result<> recognize(ps_decoder_t* decoder, AudioSource& source, Transcript& transcript,
+Result<> recognize(ps_decoder_t* decoder, sound::AudioSource& source, transcript::Transcript& transcript,
                    const PartialText& partial) {
   Segmenter segmenter(decoder, transcript);
   if (!segmenter.start()) return Error{kDecoderFailure};

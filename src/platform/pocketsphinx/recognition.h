@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/pocketsphinx/audio-source.h"
-#include "platform/pocketsphinx/transcript.h"
+#include "platform/sound/audio-source.h"
+#include "platform/transcript/transcript.h"
 
 struct ps_decoder_s;
 
@@ -30,7 +30,7 @@ using PartialText = std::function<void(const std::string& text)>;
 // Runs on the task's worker thread, the decoder's only user meanwhile.
 // Fails when the audio or the decoder failed; otherwise the transcript holds
 // the final text.
-Result<> recognize(ps_decoder_s* decoder, AudioSource& source, Transcript& transcript,
+Result<> recognize(ps_decoder_s* decoder, sound::AudioSource& source, transcript::Transcript& transcript,
                    const PartialText& partial);
 
 }  // namespace platform::pocketsphinx

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pocketsphinx/audio-handoff.h"
+#include "platform/sound/audio-handoff.h"
 #include "platform/speech.h"
 
 namespace platform::pocketsphinx {
@@ -54,11 +54,11 @@ class LiveRequest final : public AudioBufferRecognitionRequest {
   void endAudio() override { handoff_->end(); }
 
   RequestState& state() { return state_; }
-  std::shared_ptr<AudioHandoff> handoff() const { return handoff_; }
+  std::shared_ptr<sound::AudioHandoff> handoff() const { return handoff_; }
 
  private:
   RequestState state_;
-  std::shared_ptr<AudioHandoff> handoff_ = std::make_shared<AudioHandoff>();
+  std::shared_ptr<sound::AudioHandoff> handoff_ = std::make_shared<sound::AudioHandoff>();
 };
 
 class FileRequest final : public URLRecognitionRequest {

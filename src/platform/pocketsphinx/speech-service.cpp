@@ -14,7 +14,7 @@
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/recognition.h"
 #include "platform/pocketsphinx/requests.h"
-#include "platform/pocketsphinx/word-case.h"
+#include "platform/transcript/word-case.h"
 
 namespace platform::pocketsphinx {
 namespace {
@@ -25,8 +25,8 @@ struct TaskContext {
   std::shared_ptr<RecognitionRequest> request;
   ResultHandler handler;
   RequestOptions options;
-  FormatOptions format;
-  std::shared_future<std::shared_ptr<const WordCase>> wordCase;  // invalid: not English
+  transcript::FormatOptions format;
+  std::shared_future<std::shared_ptr<const transcript::WordCase>> wordCase;  // invalid: not English
 };
 
 // Queues one delivery on the main queue. Any thread.
@@ -39,7 +39,7 @@ void deliver(const std::shared_ptr<TaskContext>& task, std::optional<Recognition
 
 // Worker threads: the word list once its background load is done; null
 // where the model is not English.
-std::shared_ptr<const WordCase> wordCase(const TaskContext& task) {
+std::shared_ptr<const transcript::WordCase> wordCase(const TaskContext& task) {
   return task.wordCase.valid() ? task.wordCase.get() : nullptr;
 }
 
@@ -59,10 +59,10 @@ class Recognizer final : public SpeechRecognizer {
  private:
   // Worker thread: the whole of one task.
   static void run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
-                  std::unique_ptr<AudioSource> source);
+                  std::unique_ptr<sound::AudioSource> source);
   static void runFile(const std::shared_ptr<TaskContext>& task,
-                      const std::shared_ptr<DecoderLoader>& loader, AudioSource& source);
-  static std::unique_ptr<AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
+                      const std::shared_ptr<DecoderLoader>& loader, sound::AudioSource& source);
+  static std::unique_ptr<sound::AudioSource> openSource(const std::shared_ptr<TaskContext>& task);
 
   const ModelFiles files_;
   const std::shared_ptr<DecoderLoader> loader_;  // null: the model looked unusable
@@ -85,36 +85,36 @@ void Recognizer::recognitionTask(std::shared_ptr<RecognitionRequest> request,
   task->options = state->options();
   task->format = {task->options.addsPunctuation, files_.folder.rfind("en", 0) == 0,
                   task->options.contextualStrings};
-  if (task->format.english) task->wordCase = sharedDebianWordCase();
+  if (task->format.english) task->wordCase = transcript::sharedDebianWordCase();
   globalAsync("recognize", [task, loader = loader_] {
-    std::unique_ptr<AudioSource> source = openSource(task);
+    std::unique_ptr<sound::AudioSource> source = openSource(task);
     if (source) run(task, loader, std::move(source));
   });
 }
 
 // Worker thread. A file that cannot be read fails the task before any
 // decoding, so the error is its one and only delivery.
-std::unique_ptr<AudioSource> Recognizer::openSource(const std::shared_ptr<TaskContext>& task) {
+std::unique_ptr<sound::AudioSource> Recognizer::openSource(const std::shared_ptr<TaskContext>& task) {
   if (auto* live = dynamic_cast<LiveRequest*>(task->request.get()))
-    return std::make_unique<LiveSource>(live->handoff());
+    return std::make_unique<sound::LiveSource>(live->handoff());
   auto* file = static_cast<FileRequest*>(task->request.get());
-  Result<std::unique_ptr<SoundFile>> sound = SoundFile::open(file->url().path);
+  Result<std::unique_ptr<sound::SoundFile>> sound = sound::SoundFile::open(file->url().path);
   if (!sound.ok()) {
     deliver(task, std::nullopt, sound.error());
     return nullptr;
   }
-  return std::make_unique<FileSource>(std::move(*sound));
+  return std::make_unique<sound::FileSource>(std::move(*sound));
 }
 
 void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderLoader> loader,
-                     std::unique_ptr<AudioSource> source) {
+                     std::unique_ptr<sound::AudioSource> source) {
   if (dynamic_cast<FileRequest*>(task->request.get())) return runFile(task, loader, *source);
   Result<Decoder> decoder = loader->take(task->options.contextualStrings);
   if (!decoder.ok()) return deliver(task, std::nullopt, decoder.error());
   // A model damage the loader's checks let through can still stop the
   // library mid-decoding: the task ends with an error, not the process.
   EngineWatch watch([task] { deliverError(task, kDecoderFailure); });
-  Transcript transcript(task->format, wordCase(*task));
+  transcript::Transcript transcript(task->format, wordCase(*task));
   PartialText partial;
   if (task->options.reportsPartialResults.value_or(true)) {
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
@@ -127,7 +127,7 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
 // A file is decoded on as many decoders as it keeps busy, and reports its
 // progress at a pace that keeps the output linear in the file's length.
 void Recognizer::runFile(const std::shared_ptr<TaskContext>& task,
-                         const std::shared_ptr<DecoderLoader>& loader, AudioSource& source) {
+                         const std::shared_ptr<DecoderLoader>& loader, sound::AudioSource& source) {
   PartialText progress;
   if (task->options.reportsPartialResults.value_or(true)) {
     progress = [&task](const std::string& text) {
@@ -212,7 +212,7 @@ std::shared_ptr<SpeechRecognizer> Service::recognizer(const Locale& locale) {
   ModelFiles files = modelFiles(root_, folder.value());
   if (!modelFilesUsable(files)) return std::make_shared<Recognizer>(std::move(files), nullptr);
   std::shared_ptr<DecoderLoader> loader = loaders_->forFolder(files);
-  if (files.folder.rfind("en", 0) == 0) sharedDebianWordCase();  // starts the word list's load
+  if (files.folder.rfind("en", 0) == 0) transcript::sharedDebianWordCase();  // starts the word list's load
   return std::make_shared<Recognizer>(std::move(files), std::move(loader));
 }
 

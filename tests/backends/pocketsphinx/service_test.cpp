@@ -14,7 +14,7 @@
 
 #include "backends/pocketsphinx/deliveries.h"
 #include "platform/pocketsphinx/speech-service.h"
-#include "platform/pocketsphinx/sound-file.h"
+#include "platform/sound/sound-file.h"
 #include "support/recordings.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
@@ -239,7 +239,7 @@ TEST(FileTask, UnreadableInputsGiveOneErrorNamingTheFile) {
 
 // The short recording as 16 kHz float samples.
 std::vector<float> shortRecording() {
-  auto file = platform::pocketsphinx::SoundFile::open(librivox(kShort));
+  auto file = platform::sound::SoundFile::open(librivox(kShort));
   std::vector<float> all, block;
   while (file.ok() && (*file)->read(4096, block).ok() && !block.empty())
     all.insert(all.end(), block.begin(), block.end());

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 class PauseCutter {
  public:
@@ -28,4 +28,4 @@ class PauseCutter {
   std::vector<int16_t> pending_;
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

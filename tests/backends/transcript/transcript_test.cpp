@@ -1,18 +1,75 @@
-// English text formatting: capitals from the word lists, titles, question
-// marks; first on small lists that show each rule, then on Debian's own.
+// The written form of a transcript: segments and hypothesis joined and
+// cased; English capitals from the word lists, titles and question marks,
+// first on small lists that show each rule, then on Debian's own.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/pocketsphinx/transcript.h"
-#include "platform/pocketsphinx/word-case.h"
+#include "platform/transcript/transcript.h"
+#include "platform/transcript/word-case.h"
 
 namespace {
 
-using namespace platform::pocketsphinx;
+using namespace platform::transcript;
 using Kind = WordCase::Kind;
+
+struct Step {
+  enum Kind { kHypothesis, kCommit } kind;
+  const char* text;
+  const char* expected;  // the whole text after this step
+};
+
+struct FormatCase {
+  const char* name;
+  FormatOptions options;
+  std::vector<Step> steps;
+};
+
+TEST(Transcript, FormatsSegmentsAndHypothesis) {
+  const std::vector<std::string> words = {"Claude", "USDT", "iPhone", "two words", ""};
+  const FormatCase cases[] = {
+      {"plain",
+       {false, true, {}},
+       {{Step::kHypothesis, "hello", "hello"},
+        {Step::kHypothesis, "hello world", "hello world"},
+        {Step::kCommit, "hello world", "hello world"},
+        {Step::kHypothesis, "again", "hello world again"},
+        {Step::kCommit, "", "hello world"},
+        {Step::kCommit, "i said", "hello world i said"}}},
+      {"punctuated",
+       {true, true, {}},
+       {{Step::kHypothesis, "hello there", "Hello there"},
+        {Step::kCommit, "hello there", "Hello there."},
+        {Step::kHypothesis, "i'm here and i know", "Hello there. I'm here and I know"},
+        {Step::kCommit, "i'm here and i know", "Hello there. I'm here and I know."}}},
+      {"fillers dropped",
+       {true, true, {}},
+       {{Step::kHypothesis, "<s> <sil> [NOISE] ++BREATH++", ""},
+        {Step::kCommit, "<sil> yes <sil>", "Yes."}}},
+      {"contextual casing",
+       {false, true, words},
+       {{Step::kHypothesis, "ask claude about usdt", "ask Claude about USDT"},
+        {Step::kCommit, "iphone two words", "iPhone two words"}}},
+      {"casing then sentence case",
+       {true, true, words},
+       {{Step::kCommit, "usdt rose", "USDT rose."}, {Step::kCommit, "claude", "USDT rose. Claude."}}},
+      {"not english: no pronoun rule",
+       {true, false, {}},
+       {{Step::kCommit, "i i", "I i."}}},
+  };
+  for (const FormatCase& c : cases) {
+    Transcript transcript(c.options);
+    for (const Step& step : c.steps) {
+      if (step.kind == Step::kHypothesis)
+        transcript.setHypothesis(step.text);
+      else
+        transcript.commit(step.text);
+      EXPECT_EQ(transcript.text(), step.expected) << c.name << " after \"" << step.text << '"';
+    }
+  }
+}
 
 const std::vector<std::string> kDebianLists = {"/usr/share/dict/american-english-small",
                                                "/usr/share/dict/american-english",

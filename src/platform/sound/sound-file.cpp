@@ -1,4 +1,4 @@
-#include "platform/pocketsphinx/sound-file.h"
+#include "platform/sound/sound-file.h"
 
 #include <fcntl.h>
 #include <sndfile.h>
@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "platform/text.h"
-#include "platform/pocketsphinx/pipe-input.h"
+#include "platform/sound/pipe-input.h"
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 namespace {
 
 std::string lastPathComponent(const std::string& path) {
@@ -124,4 +124,4 @@ Result<> SoundFile::read(size_t frames, std::vector<float>& out) {
   return {};
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

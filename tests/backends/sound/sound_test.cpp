@@ -1,5 +1,6 @@
-// The parts of file recognition on their own: cutting audio at pauses, and
-// reading a stream that cannot seek through libsndfile.
+// Reading and converting audio on its own: resampling, the hand-off from
+// the audio thread, cutting at pauses, and reading a stream that cannot seek
+// through libsndfile.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <unistd.h>
@@ -9,17 +10,20 @@
 #include <csignal>
 
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/pocketsphinx/pause-cutter.h"
-#include "platform/pocketsphinx/pipe-input.h"
+#include "platform/sound/audio-handoff.h"
+#include "platform/sound/pause-cutter.h"
+#include "platform/sound/pipe-input.h"
+#include "platform/sound/resampler.h"
 
 namespace {
 
-using namespace platform::pocketsphinx;
+using namespace platform::sound;
 
 constexpr size_t kRate = 16000;
 
@@ -52,6 +56,74 @@ std::vector<int16_t> joined(const std::vector<std::vector<int16_t>>& segments) {
   std::vector<int16_t> out;
   for (const auto& segment : segments) out.insert(out.end(), segment.begin(), segment.end());
   return out;
+}
+
+TEST(Resampler, PassesSixteenKilohertzThroughBitExact) {
+  std::vector<float> in;
+  for (int value : {0, 1, -1, 12345, -32768, 32767}) in.push_back(value / 32768.0f);
+  Resampler resampler;
+  std::vector<int16_t> out;
+  ASSERT_TRUE(resampler.convert(in.data(), in.size(), 16000, out).ok());
+  ASSERT_TRUE(resampler.flush(out).ok());
+  EXPECT_EQ(out, (std::vector<int16_t>{0, 1, -1, 12345, -32768, 32767}));
+}
+
+TEST(Resampler, ClipsLoudAndSilencesNonFiniteSamples) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<float> in = {2.0f, -2.0f, nan, inf, -inf};
+  Resampler resampler;
+  std::vector<int16_t> out;
+  ASSERT_TRUE(resampler.convert(in.data(), in.size(), 16000, out).ok());
+  EXPECT_EQ(out, (std::vector<int16_t>{32767, -32768, 0, 0, 0}));
+}
+
+TEST(Resampler, ConvertsOtherRatesKeepingLengthAndTone) {
+  for (double rate : {8000.0, 44100.0, 48000.0, 96000.0}) {
+    // One second of a 440 Hz tone in uneven blocks, then the filter's tail.
+    std::vector<float> tone(static_cast<size_t>(rate));
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * std::sin(2 * M_PI * 440 * i / rate);
+    Resampler resampler;
+    std::vector<int16_t> out;
+    for (size_t at = 0; at < tone.size(); at += 1000) {
+      ASSERT_TRUE(
+          resampler.convert(tone.data() + at, std::min<size_t>(1000, tone.size() - at), rate, out).ok());
+    }
+    ASSERT_TRUE(resampler.flush(out).ok());
+    EXPECT_NEAR(static_cast<double>(out.size()), 16000, 2) << rate;
+    double energy = 0;
+    for (size_t i = 2000; i < 14000; ++i) energy += static_cast<double>(out[i]) * out[i];
+    const double rms = std::sqrt(energy / 12000) / 32768;
+    EXPECT_NEAR(rms, 0.5 / std::sqrt(2.0), 0.01) << rate;
+  }
+}
+
+TEST(Resampler, RefusesRatesThatAreNotRates) {
+  const float sample = 0.5f;
+  for (double rate : {0.0, -16000.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+    Resampler resampler;
+    std::vector<int16_t> out = {7};
+    EXPECT_FALSE(resampler.convert(&sample, 1, rate, out).ok()) << rate;
+    EXPECT_EQ(out, std::vector<int16_t>{7}) << rate;
+  }
+}
+
+TEST(AudioHandoff, KeepsOrderAcrossThreadsAndEndsOnce) {
+  AudioHandoff handoff;
+  std::thread audio([&handoff] {
+    for (int i = 0; i < 1000; ++i) handoff.push({{static_cast<float>(i)}, 16000});
+    handoff.end();
+    handoff.push({{-1.0f}, 16000});  // after the end: dropped
+  });
+  std::vector<AudioChunk> taken;
+  std::vector<float> seen;
+  while (handoff.take(taken)) {
+    for (const AudioChunk& chunk : taken) seen.push_back(chunk.samples.at(0));
+  }
+  audio.join();
+  ASSERT_EQ(seen.size(), 1000u);
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(seen[i], i);
+  EXPECT_FALSE(handoff.take(taken));
 }
 
 TEST(PauseCutter, CutsInsidePausesLosingAndRepeatingNothing) {

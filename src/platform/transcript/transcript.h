@@ -29,9 +29,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/pocketsphinx/word-case.h"
+#include "platform/transcript/word-case.h"
 
-namespace platform::pocketsphinx {
+namespace platform::transcript {
 
 struct FormatOptions {
   bool addsPunctuation = false;
@@ -65,4 +65,4 @@ class Transcript {
   std::string current_;  // formatted, or empty
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::transcript

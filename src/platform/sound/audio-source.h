@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/pocketsphinx/audio-handoff.h"
-#include "platform/pocketsphinx/resampler.h"
-#include "platform/pocketsphinx/sound-file.h"
+#include "platform/sound/audio-handoff.h"
+#include "platform/sound/resampler.h"
+#include "platform/sound/sound-file.h"
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 // Used by the decoder thread only.
 class AudioSource {
@@ -50,4 +50,4 @@ class FileSource final : public AudioSource {
   bool flushed_ = false;
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::pocketsphinx {
+namespace platform::transcript {
 
 class WordCase {
  public:
@@ -75,4 +75,4 @@ class WordCase {
 // when the lists are missing or unreadable: text then gets sentence case only.
 std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase();
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::transcript

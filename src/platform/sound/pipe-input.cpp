@@ -1,4 +1,4 @@
-#include "platform/pocketsphinx/pipe-input.h"
+#include "platform/sound/pipe-input.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 namespace {
 
 constexpr size_t kChunkBytes = 64 * 1024;
@@ -80,4 +80,4 @@ sf_count_t PipeInput::seek(sf_count_t offset, int whence) {
   return position_;
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

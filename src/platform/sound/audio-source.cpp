@@ -1,8 +1,8 @@
-#include "platform/pocketsphinx/audio-source.h"
+#include "platform/sound/audio-source.h"
 
 #include <cmath>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 namespace {
 
 // 2048 samples at 16 kHz (128 ms): the block the decoder gets per call, so
@@ -48,4 +48,4 @@ Result<> FileSource::next(std::vector<int16_t>& out) {
   return {};
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -9,7 +9,7 @@
 
 struct soxr;
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 inline constexpr double kDecoderRate = 16000;
 
@@ -38,4 +38,4 @@ class Resampler {
   std::vector<float> resampled_;
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -1,6 +1,6 @@
-#include "platform/pocketsphinx/audio-handoff.h"
+#include "platform/sound/audio-handoff.h"
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 void AudioHandoff::push(AudioChunk chunk) {
   {
@@ -27,4 +27,4 @@ bool AudioHandoff::take(std::vector<AudioChunk>& out) {
   return !out.empty();
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -1,11 +1,11 @@
-#include "platform/pocketsphinx/resampler.h"
+#include "platform/sound/resampler.h"
 
 #include <soxr.h>
 
 #include <cmath>
 #include <string>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 namespace {
 
 int16_t toSample(float value) {
@@ -92,4 +92,4 @@ Result<> Resampler::run(const float* samples, size_t count, std::vector<int16_t>
   }
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -13,7 +13,7 @@
 
 struct sf_private_tag;
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 class PipeInput;
 
@@ -48,4 +48,4 @@ class SoundFile {
   std::vector<float> interleaved_;
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -1,9 +1,9 @@
-#include "platform/pocketsphinx/transcript.h"
+#include "platform/transcript/transcript.h"
 
 #include <initializer_list>
 #include <sstream>
 
-namespace platform::pocketsphinx {
+namespace platform::transcript {
 namespace {
 
 std::string asciiLower(std::string text) {
@@ -182,4 +182,4 @@ WordCase::Kind Transcript::kind(const std::string& lower) const {
   return wordCase_ ? wordCase_->kind(lower) : WordCase::Kind::kUnknown;
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::transcript

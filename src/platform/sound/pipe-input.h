@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 class PipeInput {
  public:
@@ -49,4 +49,4 @@ class PipeInput {
   int readError_ = 0;
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 
 struct AudioChunk {
   std::vector<float> samples;  // one channel
@@ -38,4 +38,4 @@ class AudioHandoff {
   bool ended_ = false;               // guarded by mutex_
 };
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound

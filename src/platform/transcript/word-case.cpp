@@ -1,4 +1,4 @@
-#include "platform/pocketsphinx/word-case.h"
+#include "platform/transcript/word-case.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 
 #include "platform/dispatch.h"
 
-namespace platform::pocketsphinx {
+namespace platform::transcript {
 namespace {
 
 // Common words first: the first list that can be read decides doubt.
@@ -174,4 +174,4 @@ std::shared_future<std::shared_ptr<const WordCase>> sharedDebianWordCase() {
   return shared;
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::transcript

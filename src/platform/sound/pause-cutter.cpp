@@ -1,11 +1,11 @@
-#include "platform/pocketsphinx/pause-cutter.h"
+#include "platform/sound/pause-cutter.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "platform/pocketsphinx/resampler.h"
+#include "platform/sound/resampler.h"
 
-namespace platform::pocketsphinx {
+namespace platform::sound {
 namespace {
 
 // Long enough that the joins are few and a segment's decoding outweighs its
@@ -72,4 +72,4 @@ std::optional<std::vector<int16_t>> PauseCutter::finish() {
   return rest;
 }
 
-}  // namespace platform::pocketsphinx
+}  // namespace platform::sound
