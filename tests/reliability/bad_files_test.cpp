@@ -7,7 +7,8 @@
 // What the table found and what it pins down: a header declaring 1024
 // channels at 2^31-1 Hz once made the reader ask for a terabyte and abort,
 // and 2^31-1 Hz alone took more than a gigabyte; reads are now bounded in
-// samples. A FIFO nobody writes to is read as empty: an error event, no wait.
+// samples. A FIFO nobody opens ends with an error event once its writer has
+// had about 10 s to come.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

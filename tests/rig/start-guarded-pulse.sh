@@ -9,13 +9,16 @@
 #       cookie, so the server answers "Access denied"
 #   start-guarded-pulse.sh RIG_DIR sourceless  accepts any client, has no
 #       source at all
+#   start-guarded-pulse.sh RIG_DIR forbidden   accepts any client and has a
+#       source, but its socket's folder lets no one in (mode 000); root
+#       passes anyway unless it runs without CAP_DAC_OVERRIDE
 #
 # RIG_DIR receives the server's runtime files, its log and "env" (NAME=VALUE
 # lines for the client), as with start-pulse.sh; stop-pulse.sh stops it.
 set -euo pipefail
 
-rig_dir=${1:?usage: start-guarded-pulse.sh RIG_DIR refusing|sourceless}
-kind=${2:?usage: start-guarded-pulse.sh RIG_DIR refusing|sourceless}
+rig_dir=${1:?usage: start-guarded-pulse.sh RIG_DIR refusing|sourceless|forbidden}
+kind=${2:?usage: start-guarded-pulse.sh RIG_DIR refusing|sourceless|forbidden}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 "$here/stop-pulse.sh" "$rig_dir" || true
@@ -68,6 +71,20 @@ PA
       "$rig_dir/native" >"$rig_dir/server.pa"
     if start_server && answers "unix:$rig_dir/native"; then
       printf 'PULSE_SERVER=unix:%s\nPULSE_COOKIE=%s\n' "$rig_dir/native" "$rig_dir/cookie" \
+        >"$rig_dir/env"
+      exit 0
+    fi
+    ;;
+  forbidden)
+    mkdir -p "$rig_dir/locked"
+    chmod 755 "$rig_dir/locked"
+    cat >"$rig_dir/server.pa" <<PA
+load-module module-native-protocol-unix socket=$rig_dir/locked/native auth-anonymous=1
+load-module module-null-sink sink_name=forbidden_speaker
+PA
+    if start_server && answers "unix:$rig_dir/locked/native"; then
+      chmod 000 "$rig_dir/locked"
+      printf 'PULSE_SERVER=unix:%s\nPULSE_COOKIE=%s\n' "$rig_dir/locked/native" "$rig_dir/cookie" \
         >"$rig_dir/env"
       exit 0
     fi

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <chrono>
-#include <future>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -33,6 +33,7 @@ struct Delivery {
   std::optional<platform::RecognitionResult> result;
   std::optional<platform::Error> error;
   bool onMainQueue = false;
+  std::chrono::steady_clock::time_point at;  // when the handler ran
 };
 
 class Deliveries {
@@ -43,7 +44,8 @@ class Deliveries {
     return [this](const std::optional<platform::RecognitionResult>& result,
                   const std::optional<platform::Error>& error) {
       std::lock_guard lock(mutex_);
-      all_.push_back({result, error, std::this_thread::get_id() == mainQueueThread()});
+      all_.push_back({result, error, std::this_thread::get_id() == mainQueueThread(),
+                      std::chrono::steady_clock::now()});
       changed_.notify_all();
     };
   }
@@ -53,7 +55,8 @@ class Deliveries {
   std::vector<Delivery> waitForEnd(double seconds = 60) {
     std::unique_lock lock(mutex_);
     const bool ended = changed_.wait_for(lock, std::chrono::duration<double>(seconds), [this] {
-      return !all_.empty() && (all_.back().error || (all_.back().result && all_.back().result->isFinal));
+      return !all_.empty() &&
+             (all_.back().error || (all_.back().result && all_.back().result->isFinal));
     });
     lock.unlock();
     if (!ended) return {};
