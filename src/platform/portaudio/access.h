@@ -6,7 +6,7 @@
 // not open), or the device node refuses the user (EACCES). Neither reaches
 // PortAudio as such: it skips a device it cannot open and then finds none.
 // The refusal shows only in what ALSA and its plugins report on the way,
-// which this file watches.
+// which this file watches, and in the sound server's socket, which it tries.
 #pragma once
 
 #include <string_view>
@@ -22,7 +22,8 @@ void noteAudioReport(int error, std::string_view message);
 
 // PortAudio's thread only. Looks the default input up (starting PortAudio
 // if need be) and says whether it is missing because access was refused:
-// a refusal was reported, or every capture device node refuses this user.
+// a refusal was reported, the sound server's socket refuses this user, or
+// every capture device node refuses this user.
 bool microphoneAccessRefused();
 
 }  // namespace platform::portaudio

@@ -1,16 +1,18 @@
 #include "platform/sound/sound-file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
 
-#include "platform/text.h"
 #include "platform/sound/pipe-input.h"
+#include "platform/text.h"
 
 namespace platform::sound {
 namespace {
@@ -38,8 +40,8 @@ Error formatFailure(const std::string& name, const char* reason) {
 }
 
 Error readFailure(const std::string& name, int error) {
-  return {"The file \u201c" + name + "\u201d couldn\u2019t be read: " +
-          std::generic_category().message(error) + "."};
+  return {"The file \u201c" + name +
+          "\u201d couldn\u2019t be read: " + std::generic_category().message(error) + "."};
 }
 
 // A header may declare any rate and up to a thousand channels, so the
@@ -57,6 +59,28 @@ int openForReading(const std::string& path) {
   return fd;
 }
 
+// A host may make a FIFO and start us before its own writer opens it; until
+// one does, a read would see the end of an empty stream. An anonymous pipe
+// (a host's own, behind /dev/stdin) always had its writer, so only a FIFO
+// with a name in a file system waits. Waits for the first bytes, or for a
+// writer that came and went (hang-up), bounded so that a FIFO nobody ever
+// opens ends with an error instead of a tool that hangs.
+constexpr int kWriterWaitMilliseconds = 10'000;
+constexpr long kPipeFileSystem = 0x50495045;  // PIPEFS_MAGIC: anonymous pipes
+
+bool writerArrives(int fd, const struct stat& info) {
+  if (!S_ISFIFO(info.st_mode)) return true;
+  struct statfs fileSystem {};
+  if (fstatfs(fd, &fileSystem) == 0 && static_cast<long>(fileSystem.f_type) == kPipeFileSystem)
+    return true;
+  pollfd waiting{fd, POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&waiting, 1, kWriterWaitMilliseconds);
+  } while (ready < 0 && errno == EINTR);
+  return ready != 0;
+}
+
 }  // namespace
 
 Result<std::unique_ptr<SoundFile>> SoundFile::open(const std::string& path) {
@@ -68,6 +92,11 @@ Result<std::unique_ptr<SoundFile>> SoundFile::open(const std::string& path) {
   if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
     return openFailure(name, EISDIR);
+  }
+  if (!writerArrives(fd, info)) {
+    ::close(fd);
+    return Error{"The file \u201c" + name +
+                 "\u201d couldn\u2019t be read: no one is writing to it."};
   }
   if (S_ISREG(info.st_mode) && info.st_size == 0) {
     ::close(fd);
@@ -85,7 +114,8 @@ Result<std::unique_ptr<SoundFile>> SoundFile::open(const std::string& path) {
   }
   if (file == nullptr) {
     const int readError = pipe ? pipe->readError() : 0;
-    return readError != 0 ? readFailure(name, readError) : formatFailure(name, sf_strerror(nullptr));
+    return readError != 0 ? readFailure(name, readError)
+                          : formatFailure(name, sf_strerror(nullptr));
   }
   if (format.channels < 1 || format.samplerate < 1) {
     sf_close(file);
@@ -97,7 +127,11 @@ Result<std::unique_ptr<SoundFile>> SoundFile::open(const std::string& path) {
 
 SoundFile::SoundFile(SNDFILE* file, std::unique_ptr<PipeInput> pipe, std::string name, double rate,
                      int channels)
-    : file_(file), pipe_(std::move(pipe)), name_(std::move(name)), sampleRate_(rate), channels_(channels) {}
+    : file_(file),
+      pipe_(std::move(pipe)),
+      name_(std::move(name)),
+      sampleRate_(rate),
+      channels_(channels) {}
 
 SoundFile::~SoundFile() { sf_close(file_); }
 
@@ -106,7 +140,8 @@ Result<> SoundFile::read(size_t frames, std::vector<float>& out) {
   const auto channels = static_cast<size_t>(channels_);
   frames = std::max<size_t>(1, std::min(frames, kMostSamplesPerRead / channels));
   interleaved_.resize(frames * channels);
-  const sf_count_t got = sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
+  const sf_count_t got =
+      sf_readf_float(file_, interleaved_.data(), static_cast<sf_count_t>(frames));
   if (got <= 0) {
     // libsndfile takes a pipe's failed read for its end: ask the pipe first.
     if (pipe_ && pipe_->readError() != 0) return readFailure(name_, pipe_->readError());

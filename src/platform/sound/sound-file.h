@@ -19,9 +19,10 @@ class PipeInput;
 
 class SoundFile {
  public:
-  // Opens `path` for reading. Never blocks on a FIFO without a writer, and
-  // refuses folders. The error describes the failure in one sentence that
-  // names the file.
+  // Opens `path` for reading, and refuses folders. A named FIFO gets about
+  // 10 s for its writer to come (a host may start us first); without one
+  // the open fails rather than hangs. The error describes the failure in
+  // one sentence that names the file.
   static Result<std::unique_ptr<SoundFile>> open(const std::string& path);
   ~SoundFile();
   SoundFile(const SoundFile&) = delete;
