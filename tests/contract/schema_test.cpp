@@ -19,7 +19,7 @@ using testing_support::eventLineProblem;
 struct LineCase {
   const char* why;
   std::string line;
-  bool valid;             // as an event line, compact and without a key twice
+  bool valid;                // as an event line, compact and without a key twice
   const char* byJsonSchema;  // python3-jsonschema's verdict: valid, invalid, not-json
 };
 

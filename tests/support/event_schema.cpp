@@ -14,13 +14,14 @@ using Json = nlohmann::json;
 // Keywords that only describe, and those this checker applies. Anything else
 // in the schema stops the run: a keyword skipped would pass lines it forbids.
 const std::set<std::string> kAnnotations = {"$schema", "$id", "title", "description"};
-const std::set<std::string> kKnown = {"oneOf",     "type",      "const",     "enum",
-                                      "properties", "required", "additionalProperties",
-                                      "minimum",   "maximum",   "minLength", "maxLength"};
+const std::set<std::string> kKnown = {
+    "oneOf",   "type",    "const",     "enum",     "properties", "required", "additionalProperties",
+    "minimum", "maximum", "minLength", "maxLength"};
 
 Json loadSchema() {
   std::ifstream in(eventSchemaPath());
-  if (!in) throw std::runtime_error(std::string("cannot read the event schema ") + eventSchemaPath());
+  if (!in)
+    throw std::runtime_error(std::string("cannot read the event schema ") + eventSchemaPath());
   return Json::parse(in);
 }
 
@@ -60,7 +61,8 @@ std::string checkOneOf(const Json& branches, const Json& value) {
       ++matches;
       continue;
     }
-    reasons += (reasons.empty() ? "" : "; ") + branch.value("title", std::string("?")) + ": " + problem;
+    reasons +=
+        (reasons.empty() ? "" : "; ") + branch.value("title", std::string("?")) + ": " + problem;
   }
   if (matches == 1) return "";
   if (matches == 0) return "matches no kind of event (" + reasons + ")";
@@ -70,14 +72,16 @@ std::string checkOneOf(const Json& branches, const Json& value) {
 std::string checkObject(const Json& schemaNode, const Json& value) {
   if (!value.is_object()) return "";
   const Json noProperties = Json::object();
-  const Json& properties = schemaNode.contains("properties") ? schemaNode["properties"] : noProperties;
+  const Json& properties =
+      schemaNode.contains("properties") ? schemaNode["properties"] : noProperties;
   for (const auto& [key, member] : value.items()) {
     if (properties.contains(key)) {
       const std::string problem = check(properties[key], member);
       if (!problem.empty()) return "\"" + key + "\" " + problem;
     } else if (schemaNode.contains("additionalProperties")) {
       const Json& extra = schemaNode["additionalProperties"];
-      if (!extra.is_boolean()) throw std::runtime_error("additionalProperties must be a boolean here");
+      if (!extra.is_boolean())
+        throw std::runtime_error("additionalProperties must be a boolean here");
       if (!extra.get<bool>()) return "has the key \"" + key + "\", which this kind does not allow";
     }
   }
