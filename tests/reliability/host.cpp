@@ -49,6 +49,7 @@ Measured::Measured(std::vector<std::string> argv, std::map<std::string, std::str
   ChildOptions options;
   options.argv = {RELIABILITY_PEAK, dir_ / "peak"};
   options.argv.insert(options.argv.end(), argv.begin(), argv.end());
+  options.eventStream = testing_support::isEventProgram(argv.at(0));
   options.env = std::move(env);
   options.cwd = std::move(cwd);
   child_ = std::make_unique<Child>(options);

@@ -7,10 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+
+#include "support/event_schema.h"
 
 extern char** environ;
 
@@ -40,7 +45,14 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-Child::Child(const ChildOptions& options) : started_(std::chrono::steady_clock::now()) {
+bool isEventProgram(const std::string& program) {
+  return std::filesystem::path(program).filename().string().starts_with("zentrova-");
+}
+
+Child::Child(const ChildOptions& options)
+    : program_(options.argv.at(0)),
+      eventStream_(options.eventStream.value_or(isEventProgram(options.argv.at(0)))),
+      started_(std::chrono::steady_clock::now()) {
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
@@ -101,22 +113,39 @@ void Child::closeStdin() {
 
 void Child::readStdout() {
   char buffer[65536];
-  for (;;) {
+  for (bool open = true; open;) {
     const ssize_t n = read(stdoutFd_, buffer, sizeof buffer);
-    std::lock_guard lock(mutex_);
-    if (n <= 0) {
-      if (!partial_.empty()) lines_.push_back({partial_ + "\x01<no line feed>", elapsed()});
-      stdoutClosed_ = true;
+    std::vector<std::string> arrived;
+    {
+      std::lock_guard lock(mutex_);
+      if (n <= 0) {
+        if (!partial_.empty()) {
+          lines_.push_back({partial_ + "\x01<no line feed>", elapsed()});
+          arrived.push_back(lines_.back().text);
+        }
+        stdoutClosed_ = true;
+        open = false;
+      } else {
+        partial_.append(buffer, static_cast<size_t>(n));
+        size_t feed;
+        while ((feed = partial_.find('\n')) != std::string::npos) {
+          lines_.push_back({partial_.substr(0, feed), elapsed()});
+          arrived.push_back(lines_.back().text);
+          partial_.erase(0, feed + 1);
+        }
+      }
       changed_.notify_all();
-      return;
     }
-    partial_.append(buffer, static_cast<size_t>(n));
-    size_t feed;
-    while ((feed = partial_.find('\n')) != std::string::npos) {
-      lines_.push_back({partial_.substr(0, feed), elapsed()});
-      partial_.erase(0, feed + 1);
-    }
-    changed_.notify_all();
+    if (eventStream_) checkEvents(arrived);
+  }
+}
+
+void Child::checkEvents(const std::vector<std::string>& arrived) const {
+  for (const auto& line : arrived) {
+    const std::string problem = eventLineProblem(line);
+    if (!problem.empty())
+      ADD_FAILURE() << program_ << " wrote a line that breaks the event contract ("
+                    << eventSchemaPath() << "): " << problem << "\n  line: " << line;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,7 +25,18 @@ struct ChildOptions {
   std::map<std::string, std::string> env;      // set on top of the test's environment
   std::vector<std::string> unsetEnv;           // removed from it
   std::string cwd;                             // empty: the test's
+  // Whether standard output is the tool's event stream: then every line is
+  // checked against the event contract as it arrives (support/event_schema.h)
+  // and a line that breaks it fails the running test. Unset:
+  // isEventProgram(argv[0]); a wrapper that hands its standard output to the
+  // tool says so itself.
+  std::optional<bool> eventStream;
 };
+
+// True for this build's programs that write event lines: the file name
+// begins with "zentrova-" (the tool, its rebuilds with other model roots,
+// the scripted harness).
+bool isEventProgram(const std::string& program);
 
 class Child {
  public:
@@ -54,7 +66,12 @@ class Child {
  private:
   void readStdout();
   void readStderr();
+  // On the reader thread, outside the lock: fails the running test for each
+  // line that breaks the event contract.
+  void checkEvents(const std::vector<std::string>& arrived) const;
 
+  std::string program_;  // argv[0]
+  bool eventStream_ = false;
   int pid_ = -1;
   int stdinFd_ = -1, stdoutFd_ = -1, stderrFd_ = -1;
   std::chrono::steady_clock::time_point started_;
