@@ -247,7 +247,10 @@ TEST(SpeechAtReady, FirstPartialFollowsTheFirstWordAndNoWordIsLost) {
   const double playedAt = child.elapsed();
   live_rig::Playback playback(speech.path);
   ASSERT_TRUE(playback.finish(speech.seconds + 5));
-  const int partial = child.waitForLine(kindAfter("partial", playedAt), 5);
+  // However busy the machine, text has come once the file run's time has
+  // passed again: it loads the same model and decodes all of it.
+  const int partial =
+      child.waitForLine(kindAfter("partial", playedAt), 5 + fileRun(speech.path).seconds);
   ASSERT_GE(partial, 0) << "no partial event";
   child.write("stop\n");
   const int final = child.waitForLine(kindAfter("final", 0), kDrainSeconds + kDrainMargin + 2);
