@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/pocketsphinx/heard-words.h"
+#include "platform/pocketsphinx/stable-words.h"
+
 namespace platform::pocketsphinx {
 namespace {
 
@@ -15,9 +18,10 @@ constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * sound::kDecoder
 // hypothesis are read after each one.
 constexpr size_t kSliceSamples = 2048;
 
-std::string hypothesis(ps_decoder_t* decoder) {
-  const char* text = ps_get_hyp(decoder, nullptr);
-  return text != nullptr ? text : "";
+std::string joined(const Words& words) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
 }
 
 class Segmenter {
@@ -46,23 +50,27 @@ class Segmenter {
     return true;
   }
 
-  // The hypothesis of the utterance in progress into the transcript.
+  // What the utterance in progress has settled on, into the transcript.
   void refresh() {
-    if (speechSeen_) transcript_.setHypothesis(hypothesis(decoder_));
+    if (speechSeen_) transcript_.setHypothesis(joined(stable_.update(heardWords(decoder_))));
   }
 
   // Ends the utterance in progress, committing its text when it held speech.
+  // The end-of-utterance search has the last word on every word, shown or
+  // not.
   bool finish() {
     const bool ended = ps_end_utt(decoder_) >= 0;
-    if (ended && speechSeen_) transcript_.commit(hypothesis(decoder_));
+    if (ended && speechSeen_) transcript_.commit(joined(heardWords(decoder_)));
     speechSeen_ = false;
     inUtterance_ = 0;
+    stable_.reset();
     return ended;
   }
 
  private:
   ps_decoder_t* decoder_;
   transcript::Transcript& transcript_;
+  StableWords stable_;
   bool speechSeen_ = false;  // the decoder reported speech in this utterance
   size_t inUtterance_ = 0;   // samples fed since the utterance started
 };
