@@ -35,23 +35,31 @@ int phoneCount(ps_decoder_t* decoder, const std::string& entry) {
   return count;
 }
 
-bool heldTooLong(ps_decoder_t* decoder, ps_seg_t* segment, const std::string& entry) {
+// Frames per phone, on average over the word; 0 when the dictionary cannot
+// tell how many phones it has.
+double framesPerPhone(ps_decoder_t* decoder, ps_seg_t* segment, const std::string& entry) {
   int first = 0, last = 0;
   ps_seg_frames(segment, &first, &last);
   const int phones = phoneCount(decoder, entry);
-  return phones > 0 && last - first + 1 > kMostFramesPerPhone * phones;
+  return phones > 0 ? static_cast<double>(last - first + 1) / phones : 0;
 }
 
 }  // namespace
 
-Words heardWords(ps_decoder_t* decoder) {
+Words heardWords(ps_decoder_t* decoder, bool followedOnly) {
   Words words;
+  double loneLength = 0;  // frames per phone of the first word kept
   for (ps_seg_t* segment = ps_seg_iter(decoder); segment != nullptr; segment = ps_seg_next(segment)) {
     const char* word = ps_seg_word(segment);
     const std::string entry = word != nullptr ? word : "";
-    if (isFiller(entry) || heldTooLong(decoder, segment, entry)) continue;
+    if (isFiller(entry)) continue;
+    const double length = framesPerPhone(decoder, segment, entry);
+    if (length > kMostFramesPerPhone) continue;
+    if (words.empty()) loneLength = length;
     words.push_back(spelling(entry));
   }
+  if (words.size() == 1 && loneLength > kMostFramesPerPhoneAlone) words.clear();
+  if (followedOnly && !words.empty()) words.pop_back();
   return words;
 }
 

@@ -52,7 +52,7 @@ class Segmenter {
 
   // What the utterance in progress has settled on, into the transcript.
   void refresh() {
-    if (speechSeen_) transcript_.setHypothesis(joined(stable_.update(heardWords(decoder_))));
+    if (speechSeen_) transcript_.setHypothesis(joined(stable_.update(heardWords(decoder_, true))));
   }
 
   // Ends the utterance in progress, committing its text when it held speech.
@@ -60,7 +60,7 @@ class Segmenter {
   // not.
   bool finish() {
     const bool ended = ps_end_utt(decoder_) >= 0;
-    if (ended && speechSeen_) transcript_.commit(joined(heardWords(decoder_)));
+    if (ended && speechSeen_) transcript_.commit(joined(heardWords(decoder_, false)));
     speechSeen_ = false;
     inUtterance_ = 0;
     stable_.reset();
