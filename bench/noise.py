@@ -6,15 +6,14 @@ the live partials showed on the way."""
 
 import os
 import subprocess
-import time
 
-from children import EXIT_TIMEOUT, NotAvailable, Watched, event, is_event
-from live import FINAL_TIMEOUT, READY_TIMEOUT, rig_environment
+import latency
+from children import NotAvailable, Watched, event, is_event
+from live import rig_environment
 from table import Row, log, verdict
 from wer import words
 
 SECONDS = 10
-TAIL = 1.0  # seconds between the end of the noise and stop
 # sox synth arguments after the length. Noise at a third of full scale; the
 # hum at the level of a badly earthed microphone; a 2 ms click every half
 # second.
@@ -54,27 +53,12 @@ def file_words(tool, path):
 
 
 def live_words(tool, env, path):
-    """(the final's words, the most words any partial showed)."""
-    child = Watched([tool, "en-US"], env=env, stdin=True)
-    try:
-        if not child.wait_line(is_event("ready"), READY_TIMEOUT):
-            raise NotAvailable("no ready event")
-        player = subprocess.Popen(["paplay", "--device=rig_speaker", path], env=env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        if player.wait(SECONDS + 10) != 0:
-            raise NotAvailable("paplay failed: " + player.stderr.read().decode(errors="replace"))
-        time.sleep(TAIL)
-        stopped = child.write("stop\n")
-        final = child.wait_line(lambda l: l.seconds >= stopped and is_event("final")(l),
-                                FINAL_TIMEOUT)
-        if not final:
-            raise NotAvailable("no final event after stop")
-        shown = [len(words(event(l).get("text", ""))) for l in child.stdout_lines()
-                 if is_event("partial")(l)]
-        return words(event(final[1]).get("text", "")), max(shown, default=0)
-    finally:
-        child.close_stdin()
-        child.wait(EXIT_TIMEOUT)
+    """(the final's words, the most words any partial showed), played at
+    ready as the read passage is."""
+    partials, final = latency.tool_run(tool, env, path, SECONDS)
+    if final is None:
+        raise NotAvailable("no final event after stop")
+    return words(final), max((len(words(text)) for _, text in partials), default=0)
 
 
 def rows(tool, runs, rig_env, rig_problem, folder):

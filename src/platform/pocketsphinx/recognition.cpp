@@ -14,8 +14,11 @@ namespace {
 // Speech without a pause is cut after this much audio so that one utterance
 // cannot hold the decoder's memory and end-of-audio latency without bound.
 constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * sound::kDecoderRate);
-// The slice handed to the decoder per call; its speech/silence state and its
-// hypothesis are read after each one.
+// The most audio handed to the decoder per call; its speech/silence state is
+// read after each call. Its hypothesis is read once per slice of audio
+// however the audio arrives (a microphone's buffers are a few tens of
+// milliseconds), so that the hypotheses live text compares are always the
+// same stretch of audio apart (stable-words.h).
 constexpr size_t kSliceSamples = 2048;
 
 std::string joined(const Words& words) {
@@ -32,19 +35,25 @@ class Segmenter {
   bool start() { return ps_start_utt(decoder_) >= 0; }
 
   // Decodes `samples`, ending and restarting the utterance on silence, and
-  // calls `sliced` after each slice. A large batch (the audio captured while
-  // the model loaded) then yields text as the decoder catches up, not only
-  // once the whole batch is through.
+  // calls `sliced` after each slice of audio and after each utterance's end.
+  // A large batch (the audio captured while the model loaded) then yields
+  // text as the decoder catches up, not only once the whole batch is
+  // through.
   bool feed(const std::vector<int16_t>& samples, const std::function<void()>& sliced) {
     for (size_t at = 0; at < samples.size(); at += kSliceSamples) {
       const size_t count = std::min(kSliceSamples, samples.size() - at);
       if (ps_process_raw(decoder_, samples.data() + at, count, FALSE, FALSE) < 0) return false;
       inUtterance_ += count;
+      sinceSlice_ += count;
       const bool inSpeech = ps_get_in_speech(decoder_) != 0;
       if (inSpeech) speechSeen_ = true;
+      bool ended = false;
       if (speechSeen_ && (!inSpeech || inUtterance_ >= kMaxUtteranceSamples)) {
         if (!finish() || !start()) return false;
+        ended = true;
       }
+      if (!ended && sinceSlice_ < kSliceSamples) continue;
+      sinceSlice_ = ended ? 0 : sinceSlice_ - kSliceSamples;
       if (sliced) sliced();
     }
     return true;
@@ -73,6 +82,7 @@ class Segmenter {
   StableWords stable_;
   bool speechSeen_ = false;  // the decoder reported speech in this utterance
   size_t inUtterance_ = 0;   // samples fed since the utterance started
+  size_t sinceSlice_ = 0;    // samples fed since `sliced` was last called
 };
 
 }  // namespace
