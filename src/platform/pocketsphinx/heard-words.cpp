@@ -49,7 +49,8 @@ double framesPerPhone(ps_decoder_t* decoder, ps_seg_t* segment, const std::strin
 Words heardWords(ps_decoder_t* decoder, bool followedOnly) {
   Words words;
   double loneLength = 0;  // frames per phone of the first word kept
-  for (ps_seg_t* segment = ps_seg_iter(decoder); segment != nullptr; segment = ps_seg_next(segment)) {
+  for (ps_seg_t* segment = ps_seg_iter(decoder); segment != nullptr;
+       segment = ps_seg_next(segment)) {
     const char* word = ps_seg_word(segment);
     const std::string entry = word != nullptr ? word : "";
     if (isFiller(entry)) continue;

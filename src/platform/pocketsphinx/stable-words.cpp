@@ -6,7 +6,8 @@ namespace platform::pocketsphinx {
 namespace {
 
 size_t commonPrefix(const Words& first, const Words& second) {
-  const auto [end, unused] = std::mismatch(first.begin(), first.end(), second.begin(), second.end());
+  const auto [end, unused] =
+      std::mismatch(first.begin(), first.end(), second.begin(), second.end());
   return static_cast<size_t>(end - first.begin());
 }
 
@@ -15,7 +16,8 @@ size_t commonPrefix(const Words& first, const Words& second) {
 size_t StableWords::agreed(const Words& hypothesis, size_t count) const {
   if (recent_.size() < count) return 0;
   size_t length = hypothesis.size();
-  for (auto earlier = recent_.end() - static_cast<std::ptrdiff_t>(count); earlier != recent_.end(); ++earlier)
+  for (auto earlier = recent_.end() - static_cast<std::ptrdiff_t>(count); earlier != recent_.end();
+       ++earlier)
     length = std::min(length, commonPrefix(hypothesis, *earlier));
   return length;
 }
@@ -27,13 +29,15 @@ const Words& StableWords::update(const Words& hypothesis) {
   const size_t kept = commonPrefix(hypothesis, shown_);
   if (kept == shown_.size()) {
     // Agreement only ever adds words: it never takes back shown ones.
-    if (settled > shown_.size()) shown_.assign(hypothesis.begin(), hypothesis.begin() + static_cast<std::ptrdiff_t>(settled));
+    if (settled > shown_.size())
+      shown_.assign(hypothesis.begin(), hypothesis.begin() + static_cast<std::ptrdiff_t>(settled));
     return shown_;
   }
   // The decoder contradicts a shown word: replace it only once the evidence
   // has held still for longer than showing it took.
   const size_t moved = agreed(hypothesis, kMoving);
-  if (moved > kept) shown_.assign(hypothesis.begin(), hypothesis.begin() + static_cast<std::ptrdiff_t>(moved));
+  if (moved > kept)
+    shown_.assign(hypothesis.begin(), hypothesis.begin() + static_cast<std::ptrdiff_t>(moved));
   return shown_;
 }
 

@@ -19,23 +19,24 @@ using nlohmann::json;
 using testing_support::TempDir;
 
 // Ten seconds of each, 16 kHz mono, as sox's synth makes them (repeatable:
-// the same noise every run): sox synth arguments after the length. The noises at a third and at a thirtieth of
-// full scale (the decoder hears words in both), the hum of a badly earthed
-// microphone, and digital silence.
+// the same noise every run): sox synth arguments after the length. The noises at a third and at a
+// thirtieth of full scale (the decoder hears words in both), the hum of a badly earthed microphone,
+// and digital silence.
 struct Noise {
   const char* name;
   std::vector<std::string> synth;
 };
 const Noise kNoises[] = {
-    {"pink", {"pinknoise", "vol", "0.3"}},    {"pink_quiet", {"pinknoise", "vol", "0.03"}},
-    {"white", {"whitenoise", "vol", "0.3"}},  {"white_quiet", {"whitenoise", "vol", "0.03"}},
-    {"brown", {"brownnoise", "vol", "1.0"}},  {"brown_quiet", {"brownnoise", "vol", "0.1"}},
+    {"pink", {"pinknoise", "vol", "0.3"}},      {"pink_quiet", {"pinknoise", "vol", "0.03"}},
+    {"white", {"whitenoise", "vol", "0.3"}},    {"white_quiet", {"whitenoise", "vol", "0.03"}},
+    {"brown", {"brownnoise", "vol", "1.0"}},    {"brown_quiet", {"brownnoise", "vol", "0.1"}},
     {"hum_50hz", {"sine", "50", "vol", "0.3"}}, {"hum_60hz", {"sine", "60", "vol", "0.3"}},
     {"silence", {"sine", "0", "vol", "0"}},
 };
 
 bool makeNoise(const Noise& noise, const std::string& path, const std::string& seconds = "10") {
-  std::vector<std::string> args = {"-R", "-n", "-r", "16000", "-c", "1", "-b", "16", path, "synth", seconds};
+  std::vector<std::string> args = {"-R", "-n", "-r", "16000", "-c",   "1",
+                                   "-b", "16", path, "synth", seconds};
   args.insert(args.end(), noise.synth.begin(), noise.synth.end());
   return testing_support::sox(args);
 }
@@ -59,7 +60,8 @@ void expectNothingHeard(const testing_support::RunResult& run, const std::string
   EXPECT_EQ(run.status, 0) << what;
   EXPECT_EQ(run.stderrText, "") << what;
   ASSERT_FALSE(run.lines.empty()) << what << ": no output";
-  for (const std::string& line : run.lines) EXPECT_EQ(line, run.lines.back()) << what << ": a partial";
+  for (const std::string& line : run.lines)
+    EXPECT_EQ(line, run.lines.back()) << what << ": a partial";
   const json final = json::parse(run.lines.back(), nullptr, false);
   ASSERT_TRUE(final.is_object()) << what << ": " << run.lines.back();
   EXPECT_EQ(final.value("t", ""), "final") << what;
@@ -98,7 +100,8 @@ TEST(Noise, SpeechOverAQuietHissKeepsItsWords) {
   const std::string text = finalText(dictate(overHiss));
   // A word or two more wrong than on the clean clip is chance; losing the
   // speech to the noise costs most of its 19.
-  EXPECT_LE(wer::rate(reference, text), clean + 2.0 / static_cast<double>(reference.size())) << text;
+  EXPECT_LE(wer::rate(reference, text), clean + 2.0 / static_cast<double>(reference.size()))
+      << text;
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
   options.argv = {ZENTROVA_DICTATE, "en-US"};
   options.env = live_rig::serverEnvironment();
   Child child(options);
-  ASSERT_GE(child.waitForLine([](const Line& l) { return l.text == R"({"t":"ready"})"; }, kReadySeconds), 0)
+  ASSERT_GE(
+      child.waitForLine([](const Line& l) { return l.text == R"({"t":"ready"})"; }, kReadySeconds),
+      0)
       << "no ready event; stderr: " << child.stderrText();
   live_rig::Playback playback(speech.path);
   ASSERT_TRUE(playback.finish(speech.seconds + 5));
@@ -47,7 +49,8 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
   child.waitForLine([&](const Line& l) { return l.seconds > playedTo + 0.5; }, 3);
   child.write("stop\n");
   const int final = child.waitForLine(
-      [](const Line& l) { return kindOf(json::parse(l.text, nullptr, false)) == "final"; }, kDrainSeconds);
+      [](const Line& l) { return kindOf(json::parse(l.text, nullptr, false)) == "final"; },
+      kDrainSeconds);
   ASSERT_GE(final, 0) << "no final event";
 
   std::vector<std::vector<std::string>> partials;
@@ -60,7 +63,8 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
   for (size_t i = 1; i < partials.size(); ++i) {
     const auto& before = partials[i - 1];
     const auto& after = partials[i];
-    const bool kept = after.size() >= before.size() && std::equal(before.begin(), before.end(), after.begin());
+    const bool kept =
+        after.size() >= before.size() && std::equal(before.begin(), before.end(), after.begin());
     if (!kept) ++rewriting;
   }
   const double share = static_cast<double>(rewriting) / static_cast<double>(partials.size() - 1);
@@ -71,8 +75,8 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
   const auto finalWords = wer::words(json::parse(child.lines()[final].text).value("text", ""));
   size_t mostShown = 0;
   for (const auto& partial : partials) mostShown = std::max(mostShown, partial.size());
-  EXPECT_GE(mostShown * 2, finalWords.size()) << "the partials showed at most " << mostShown << " of "
-                                              << finalWords.size() << " words";
+  EXPECT_GE(mostShown * 2, finalWords.size())
+      << "the partials showed at most " << mostShown << " of " << finalWords.size() << " words";
 }
 
 }  // namespace
