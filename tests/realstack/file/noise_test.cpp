@@ -19,9 +19,9 @@ using nlohmann::json;
 using testing_support::TempDir;
 
 // Ten seconds of each, 16 kHz mono, as sox's synth makes them (repeatable:
-// the same noise every run): sox synth arguments after the length. The noises at a third and at a
-// thirtieth of full scale (the decoder hears words in both), the hum of a badly earthed microphone,
-// and digital silence.
+// the same noise every run): sox synth arguments after the length. The
+// noises loud and quiet (the decoder used to hear words in both), the hum
+// of a badly earthed microphone, and digital silence.
 struct Noise {
   const char* name;
   std::vector<std::string> synth;
@@ -35,8 +35,8 @@ const Noise kNoises[] = {
 };
 
 bool makeNoise(const Noise& noise, const std::string& path, const std::string& seconds = "10") {
-  std::vector<std::string> args = {"-R", "-n", "-r", "16000", "-c",   "1",
-                                   "-b", "16", path, "synth", seconds};
+  std::vector<std::string> args = {"-R", "-n", "-r", "16000", "-c", "1", "-b", "16"};
+  args.insert(args.end(), {path, "synth", seconds});
   args.insert(args.end(), noise.synth.begin(), noise.synth.end());
   return testing_support::sox(args);
 }
@@ -55,7 +55,8 @@ testing_support::RunResult dictate(const std::string& path) {
   return testing_support::run(options, "", 120);
 }
 
-// Every line the run wrote, with the words of each partial and of the final.
+// A clean run that heard nothing: status 0, nothing on standard error, no
+// partial, and one final event with empty text.
 void expectNothingHeard(const testing_support::RunResult& run, const std::string& what) {
   EXPECT_EQ(run.status, 0) << what;
   EXPECT_EQ(run.stderrText, "") << what;
