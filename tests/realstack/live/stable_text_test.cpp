@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -46,12 +47,14 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
   ASSERT_TRUE(playback.finish(speech.seconds + 5));
   const double playedTo = child.elapsed();
   // The pause after the speech ends its segment: the partial that commits
-  // it comes once the decoder is through, later on a busy machine.
+  // it comes once the decoder is through, well within a second on an idle
+  // machine, many seconds later on one whose processors are all taken
+  // (the model then loads late, and decoding catches up from there).
   child.waitForLine(
       [&](const Line& l) {
         return l.seconds > playedTo && kindOf(json::parse(l.text, nullptr, false)) == "partial";
       },
-      10);
+      30);
   child.write("stop\n");
   const int final = child.waitForLine(
       [](const Line& l) { return kindOf(json::parse(l.text, nullptr, false)) == "final"; },
@@ -73,6 +76,7 @@ TEST(LiveText, ShownWordsHoldStillWhileTheSpeakerGoesOn) {
     if (!kept) ++rewriting;
   }
   const double share = static_cast<double>(rewriting) / static_cast<double>(partials.size() - 1);
+  std::cout << rewriting << " of " << partials.size() << " partials rewrite a shown word\n";
   EXPECT_LE(share, kMostRewritingShare) << rewriting << " of " << partials.size() << " partials";
 
   // Holding still must not mean holding back: the partials showed most of
