@@ -14,7 +14,7 @@
 # BENCH_LONG_RUNS (its runs per figure, default 1: each takes minutes).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about nine minutes, plus about
+# time or memory of whole processes. It takes about sixteen minutes, plus about
 # three per run of the ten-minute recording. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
