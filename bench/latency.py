@@ -5,9 +5,12 @@ engine's own alignment of the same file (pocketsphinx_continuous -time yes),
 is matched to the first partial event that holds it.
 
 Rows: the first partial's lag behind the first word's end; every recognised
-word's lag (median and 90th percentile over all words of all runs); and
-whether the live final begins with the same word as --file on the passage,
-which shows that no speech is lost while the tool starts."""
+word's lag (median and 90th percentile over all words of all runs); the
+share of partials that rewrite a word the partial before showed (the
+words compared as bench/wer.py writes them, so a capital that comes with a
+later word does not count); and whether the live final begins with the same
+word as --file on the passage, which shows that no speech is lost while the
+tool starts."""
 
 import os
 import subprocess
@@ -24,6 +27,7 @@ RECORDINGS = ["sense_and_sensibility_01_austen_64kb-0870", "sense_and_sensibilit
 TAIL = 1.0  # seconds between the end of the passage and stop
 FIRST_TARGET = 0.5
 WORD_TARGET = (0.5, 1.0)  # median, 90th percentile
+REWRITE_TARGET = 0.05
 FILLERS = {"<s>", "</s>", "<sil>"}
 
 
@@ -131,12 +135,31 @@ def file_first_word(tool, path):
     return found[0] if found else None
 
 
+def rewrites(partials):
+    """How many partials change or drop a word that the one before showed."""
+    shown = [words(text) for _, text in partials]
+    return sum(1 for before, after in zip(shown, shown[1:]) if after[:len(before)] != before)
+
+
+def rewrite_row(counts):
+    """`counts`: (rewriting partials, partials) per run."""
+    row = Row("Partials rewriting a shown word, live", target=f"<= {REWRITE_TARGET * 100:.0f} %")
+    if not counts:
+        return row
+    changed, every = sum(c for c, _ in counts), sum(n - 1 for _, n in counts if n > 1)
+    share = changed / every if every else 0.0
+    row.ours = f"{share * 100:.1f} %"
+    row.met = verdict(share <= REWRITE_TARGET)
+    row.notes.append("runs (rewriting / partials): " + ", ".join(f"{c} / {n}" for c, n in counts))
+    return row
+
+
 def percentile(values, share):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
 
 
-def fill(first, per_run, starts, from_file):
+def fill(first, per_run, starts, from_file, counts):
     """The table's rows from every run's figures; `per_run` holds each run's
     word lags, None for a word no partial held."""
     every = [v for run in per_run for v in run]
@@ -160,7 +183,7 @@ def fill(first, per_run, starts, from_file):
     start_row.ours = ", ".join(s or "(none)" for s in starts) or "n/a"
     start_row.theirs = f"--file: {from_file}"
     start_row.met = verdict(bool(starts) and all(s == from_file for s in starts))
-    return [first_row, word_row, start_row]
+    return [first_row, word_row, rewrite_row(counts), start_row]
 
 
 def rows(tool, runs, rig_env, rig_problem, folder):
@@ -171,10 +194,11 @@ def rows(tool, runs, rig_env, rig_problem, folder):
         aligned = word_ends(path)
         env = rig_environment(rig_env)
         from_file = file_first_word(tool, path)
-        first, per_run, starts = [], [], []
+        first, per_run, starts, counts = [], [], [], []
         for i in range(runs):
             partials, final = tool_run(tool, env, path, seconds)
             per_run.append(lags(aligned, partials))
+            counts.append((rewrites(partials), len(partials)))
             held = [v for v in per_run[-1] if v is not None]
             if partials:
                 first.append(partials[0][0] - aligned[0][1])
@@ -182,9 +206,10 @@ def rows(tool, runs, rig_env, rig_problem, folder):
             starts.append(said[0] if said else None)
             log(f"latency run {i + 1}/{runs}: first partial "
                 f"{ms(first[-1]) if partials else 'none'} after the first word, word lag median "
-                f"{ms(median(held)) if held else 'n/a'}")
-        return fill(first, per_run, starts, from_file)
+                f"{ms(median(held)) if held else 'n/a'}, {counts[-1][0]} of {len(partials)} "
+                f"partials rewrite a shown word")
+        return fill(first, per_run, starts, from_file, counts)
     except NotAvailable as why:
         return [Row(label, f"n/a ({why})") for label in
                 ("First partial lag, live", "Word lag, live (median / p90)",
-                 "Live final starts as --file")]
+                 "Partials rewriting a shown word, live", "Live final starts as --file")]

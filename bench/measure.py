@@ -23,6 +23,7 @@ import latency  # noqa: E402
 import longfile  # noqa: E402
 import levelmeter  # noqa: E402
 import live  # noqa: E402
+import noise  # noqa: E402
 import vocabulary  # noqa: E402
 from table import log, print_table  # noqa: E402
 from wer import LIBRIVOX, transcripts  # noqa: E402
@@ -38,7 +39,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
-    parser.add_argument("--sections", default="level,file,long,live,latency,vocabulary")
+    parser.add_argument("--sections",
+                        default="level,file,long,live,latency,noise,vocabulary")
     parser.add_argument("--long-minutes", type=float, default=10,
                         help="length of the long recording, in minutes")
     parser.add_argument("--long-runs", type=int, default=1,
@@ -67,6 +69,9 @@ def main():
     if "latency" in sections:
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += latency.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
+    if "noise" in sections:
+        with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
+            rows += noise.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
     if "vocabulary" in sections:
         rows += vocabulary.rows(args.tool)
     print_table(rows, args.runs, start_load)

@@ -78,7 +78,8 @@ def fill_ratio_row(row, ours, theirs, unit, limit=None):
 
 ORDER = ["Launch -> ready", "File mode wall", "File mode CPU", "WER, file", "Long file wall",
          "WER, long file", "Stdout per final byte", "Stop -> final", "WER, live",
-         "First partial lag", "Word lag", "Live final starts", "Peak RSS, file",
+         "First partial lag", "Word lag", "Partials rewriting", "Live final starts",
+         "Words from noise", "Peak RSS, file",
          "Peak RSS, long file", "Peak RSS, live", "Level meter", "Vocabulary recall",
          "False vocabulary"]
 

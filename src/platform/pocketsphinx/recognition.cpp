@@ -5,19 +5,26 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/pocketsphinx/heard-words.h"
+#include "platform/pocketsphinx/stable-words.h"
+
 namespace platform::pocketsphinx {
 namespace {
 
 // Speech without a pause is cut after this much audio so that one utterance
 // cannot hold the decoder's memory and end-of-audio latency without bound.
 constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * sound::kDecoderRate);
-// The slice handed to the decoder per call; its speech/silence state and its
-// hypothesis are read after each one.
+// The most audio handed to the decoder per call; its speech/silence state is
+// read after each call. Its hypothesis is read once per slice of audio
+// however the audio arrives (a microphone's buffers are a few tens of
+// milliseconds), so that the hypotheses live text compares are always the
+// same stretch of audio apart (stable-words.h).
 constexpr size_t kSliceSamples = 2048;
 
-std::string hypothesis(ps_decoder_t* decoder) {
-  const char* text = ps_get_hyp(decoder, nullptr);
-  return text != nullptr ? text : "";
+std::string joined(const Words& words) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
 }
 
 class Segmenter {
@@ -28,43 +35,54 @@ class Segmenter {
   bool start() { return ps_start_utt(decoder_) >= 0; }
 
   // Decodes `samples`, ending and restarting the utterance on silence, and
-  // calls `sliced` after each slice. A large batch (the audio captured while
-  // the model loaded) then yields text as the decoder catches up, not only
-  // once the whole batch is through.
+  // calls `sliced` after each slice of audio and after each utterance's end.
+  // A large batch (the audio captured while the model loaded) then yields
+  // text as the decoder catches up, not only once the whole batch is
+  // through.
   bool feed(const std::vector<int16_t>& samples, const std::function<void()>& sliced) {
     for (size_t at = 0; at < samples.size(); at += kSliceSamples) {
       const size_t count = std::min(kSliceSamples, samples.size() - at);
       if (ps_process_raw(decoder_, samples.data() + at, count, FALSE, FALSE) < 0) return false;
       inUtterance_ += count;
+      sinceSlice_ += count;
       const bool inSpeech = ps_get_in_speech(decoder_) != 0;
       if (inSpeech) speechSeen_ = true;
+      bool ended = false;
       if (speechSeen_ && (!inSpeech || inUtterance_ >= kMaxUtteranceSamples)) {
         if (!finish() || !start()) return false;
+        ended = true;
       }
+      if (!ended && sinceSlice_ < kSliceSamples) continue;
+      sinceSlice_ = ended ? 0 : sinceSlice_ - kSliceSamples;
       if (sliced) sliced();
     }
     return true;
   }
 
-  // The hypothesis of the utterance in progress into the transcript.
+  // What the utterance in progress has settled on, into the transcript.
   void refresh() {
-    if (speechSeen_) transcript_.setHypothesis(hypothesis(decoder_));
+    if (speechSeen_) transcript_.setHypothesis(joined(stable_.update(heardWords(decoder_, true))));
   }
 
   // Ends the utterance in progress, committing its text when it held speech.
+  // The end-of-utterance search has the last word on every word, shown or
+  // not.
   bool finish() {
     const bool ended = ps_end_utt(decoder_) >= 0;
-    if (ended && speechSeen_) transcript_.commit(hypothesis(decoder_));
+    if (ended && speechSeen_) transcript_.commit(joined(heardWords(decoder_, false)));
     speechSeen_ = false;
     inUtterance_ = 0;
+    stable_.reset();
     return ended;
   }
 
  private:
   ps_decoder_t* decoder_;
   transcript::Transcript& transcript_;
+  StableWords stable_;
   bool speechSeen_ = false;  // the decoder reported speech in this utterance
   size_t inUtterance_ = 0;   // samples fed since the utterance started
+  size_t sinceSlice_ = 0;    // samples fed since `sliced` was last called
 };
 
 }  // namespace
