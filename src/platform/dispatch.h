@@ -33,6 +33,11 @@
 //                    niced: reads the model, waits for the vocabulary, then
 //                    hands the decoder over. Detached: it owns what it reads,
 //                    as the process may exit while it still runs.
+//   zd-lm-read       One per model load (pocketsphinx/decoder): reads the
+//                    language model beside the load's own reading of the
+//                    acoustic model and dictionary, as nice as that load.
+//                    Detached and parked by a fatal damage like the loads;
+//                    it takes no lock and owns what it reads.
 //   zd-load-aside    A later load (decoder.cpp, loadAside) whose caller waits
 //                    on its result. A model the engine finds damaged parks
 //                    this thread for good (engine-log.h), as it may the

@@ -36,19 +36,28 @@ constexpr int kNicest = 19;
 // the process exits and static objects go away.
 constexpr const char* kLoadFailure = "The speech recognizer\u2019s model could not be loaded.";
 
+// The calling thread's nice value (Linux keeps one per thread); null when it
+// cannot be read.
+std::optional<int> ownNiceness() {
+  errno = 0;
+  const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+  if (current == -1 && errno != 0) return std::nullopt;
+  return current;
+}
+
+// Best effort: a thread that keeps its nice value only runs sooner.
+void setOwnNiceness(int niceness) {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), std::min(niceness, kNicest));
+}
+
 // The background load starts with the process and takes about a second of
 // CPU, while start-up (the sound server's connection, the device's opening)
 // is due far sooner and needs CPU time too: on a machine with few cores the
 // load would delay it. Nicer, the load gets whatever start-up leaves, which
-// is all of it once the tool only waits. Only this thread is affected (Linux
-// keeps a nice value per thread), and it ends with the load, so decoding
-// runs at the process's own priority.
+// is all of it once the tool only waits. Only this thread is affected, and
+// it ends with the load, so decoding runs at the process's own priority.
 void yieldToStartUp() {
-  const pid_t self = gettid();
-  errno = 0;
-  const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
-  if (current == -1 && errno != 0) return;
-  setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(current + kLoadNiceness, kNicest));
+  if (const std::optional<int> current = ownNiceness()) setOwnNiceness(*current + kLoadNiceness);
 }
 
 }  // namespace
@@ -64,25 +73,70 @@ struct ReadModel {
   LanguageModel languageModel;
 };
 
-// The library follows the model definition's indices and the language
-// model's word count unchecked: damaged, they crash it, so both are checked
-// first. An error it reports while reading means a damaged file even where
-// it goes on (a dictionary line it cannot read, for instance).
-ReadModel readModel(const ModelFiles& files) {
-  if (!modelDefinitionSound(files.acoustic) || !languageModelWordsSound(files.languageModel))
-    return {};
-  EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
+// The decoder's options as the library's command line takes them; null when
+// it refuses them.
+cmd_ln_t* decoderOptions(const ModelFiles& files) {
   std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", files.dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
-  cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
-                                    const_cast<char**>(argv.data()), FALSE);
-  if (config == nullptr) return {};
-  Decoder decoder(ps_init(config));
-  cmd_ln_free_r(config);  // the decoder holds its own reference when it exists
-  if (!decoder) return {};
-  LanguageModel languageModel = readLanguageModel(decoder.get(), files.languageModel);
-  if (!languageModel || watch.errors() > 0) return {};
-  return {std::move(decoder), std::move(languageModel)};
+  return cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
+                        const_cast<char**>(argv.data()), FALSE);
+}
+
+// The library follows the language model's word count unchecked: damaged,
+// it crashes it, so it is checked first. An error the library reports
+// while reading means a damaged file even where it goes on.
+LanguageModel readSoundLanguageModel(const ModelFiles& files) {
+  if (!languageModelWordsSound(files.languageModel)) return nullptr;
+  EngineWatch watch(nullptr);  // nested in the thread's own, which sees fatal ones
+  cmd_ln_t* options = decoderOptions(files);
+  if (options == nullptr) return nullptr;
+  LanguageModel model = readLanguageModel(options, files.languageModel);
+  cmd_ln_free_r(options);
+  if (watch.errors() > 0) return nullptr;
+  return model;
+}
+
+// The language model depends on neither the acoustic model nor the
+// dictionary, so it is read beside them: with two cores the two reads take
+// about as long as the longer one. A thread of its own, detached, for the
+// loading threads' reasons: it owns what it reads (its caller may give up
+// waiting, the process may exit), and a damage the library deems fatal parks
+// it for good while its caller learns of a failed read. It runs as nice as
+// its caller, which the background load has made nicer than start-up.
+std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files) {
+  auto read = std::make_shared<std::promise<LanguageModel>>();
+  std::future<LanguageModel> future = read->get_future();
+  std::thread([read, files, niceness = ownNiceness()] {
+    nameThisThread("lm-read");
+    if (niceness) setOwnNiceness(*niceness);
+    EngineWatch watch([read] { read->set_value(nullptr); });
+    read->set_value(readSoundLanguageModel(files));
+  }).detach();
+  return future;
+}
+
+// The acoustic model and the dictionary, in a decoder without a search. The
+// library follows the model definition's indices unchecked, so they are
+// checked first; an error it reports while reading means a damaged file even
+// where it goes on (a dictionary line it cannot read, for instance).
+Decoder readAcousticModelAndDictionary(const ModelFiles& files) {
+  if (!modelDefinitionSound(files.acoustic)) return nullptr;
+  EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
+  cmd_ln_t* options = decoderOptions(files);
+  if (options == nullptr) return nullptr;
+  Decoder decoder(ps_init(options));
+  cmd_ln_free_r(options);  // the decoder holds its own reference when it exists
+  if (watch.errors() > 0) return nullptr;
+  return decoder;
+}
+
+ReadModel readModel(const ModelFiles& files) {
+  std::future<LanguageModel> languageModel = readLanguageModelAside(files);
+  Decoder decoder = readAcousticModelAndDictionary(files);
+  if (!decoder) return {};  // the language model's thread finishes on its own
+  LanguageModel read = languageModel.get();
+  if (!read) return {};
+  return {std::move(decoder), std::move(read)};
 }
 
 // The hand-written pronunciations are in the US English phone set.

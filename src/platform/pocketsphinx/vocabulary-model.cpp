@@ -56,6 +56,20 @@ bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std
   return !pronunciations.empty();
 }
 
+// Whatever the reader's documentation says, this version neither takes nor
+// gives back a reference to the log base of a model it reads (measured with
+// its reference count), so the base must outlive every model read with it
+// and every decoder searching with one: one base per process, never freed.
+// It is made as a decoder makes its own from the same options (same base,
+// same table), so scores come out in the decoder's units whichever thread
+// reads a model first; once made it is only read. Null when it cannot be made.
+logmath_t* logBase(cmd_ln_t* config) {
+  static logmath_t* const base =
+      logmath_init(static_cast<float64>(cmd_ln_float32_r(config, "-logbase")), 0,
+                   cmd_ln_boolean_r(config, "-bestpath"));
+  return base;
+}
+
 struct VocabularyWord {
   std::string lower;
   bool known;  // the dictionary had it
@@ -93,10 +107,10 @@ LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWo
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);
   if (file < 0) return nullptr;
   LanguageModel model;
-  if (write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+  logmath_t* base = logBase(ps_get_config(decoder));
+  if (base != nullptr && write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     const std::string path = "/proc/self/fd/" + std::to_string(file);
-    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA,
-                                 ps_get_logmath(decoder)));
+    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA, base));
   }
   close(file);
   return model;
@@ -111,12 +125,10 @@ bool useLanguageModel(ps_decoder_t* decoder, LanguageModel model) {
 
 void LanguageModelDeleter::operator()(ngram_model_s* model) const { ngram_model_free(model); }
 
-LanguageModel readLanguageModel(ps_decoder_t* decoder, const std::string& path) {
-  // Whatever the reader's documentation says, this version neither takes nor
-  // gives back a reference to the log base (measured with its reference
-  // count): the decoder's own keeps it alive, and retaining it would leak it.
-  return LanguageModel(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_AUTO,
-                                        ps_get_logmath(decoder)));
+LanguageModel readLanguageModel(cmd_ln_t* config, const std::string& path) {
+  logmath_t* base = logBase(config);
+  if (base == nullptr) return nullptr;
+  return LanguageModel(ngram_model_read(config, path.c_str(), NGRAM_AUTO, base));
 }
 
 bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,

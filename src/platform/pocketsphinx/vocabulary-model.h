@@ -21,6 +21,7 @@
 
 struct ps_decoder_s;
 struct ngram_model_s;
+struct cmd_ln_s;
 
 namespace platform::pocketsphinx {
 
@@ -40,9 +41,11 @@ using LanguageModel = std::unique_ptr<ngram_model_s, LanguageModelDeleter>;
 inline constexpr float kVocabularyWeight = 0.01f;
 inline constexpr double kKnownWordShare = 0.1;
 
-// The main language model at `path`, in the decoder's log base; null when it
-// cannot be read.
-LanguageModel readLanguageModel(ps_decoder_s* decoder, const std::string& path);
+// The main language model at `path`, read with the decoder options in
+// `config` (which it does not keep) and in the log base a decoder made from
+// them uses, so it can be read before or beside the decoder; null when it
+// cannot be read. Any thread.
+LanguageModel readLanguageModel(cmd_ln_s* config, const std::string& path);
 
 // Makes `decoder` search with `main` (taken) mixed with the single-word
 // entries of `strings`; `english` as for missingPronunciations. Only words

@@ -48,6 +48,19 @@ TEST(ModelFiles, FollowTheFolderLayout) {
   EXPECT_FALSE(modelFilesReadable(modelFiles("/nonexistent", "en-us")));
 }
 
+// A file's memory grows with its decoders, so their number must stop
+// growing with the cores: one per core up to the bound, never none.
+TEST(DecoderCount, FollowsTheCoresUpToABoundThatHoldsOnAnyMachine) {
+  const struct {
+    size_t cores;
+    size_t decoders;
+  } cases[] = {
+      {0, 1},  // affinity unknown: still one decoder
+      {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 4}, {16, 4}, {64, 4}, {1024, 4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(decoderCount(c.cores), c.decoders) << c.cores << " cores";
+}
+
 // The name a debugger or `top -H` shows for the calling thread.
 std::string ownThreadName() {
   std::ifstream comm("/proc/thread-self/comm");
