@@ -1,5 +1,6 @@
 // Where a model load's time and memory go: each step of the tool's load on
-// its own, one after the other on this thread, with the CPU time it took
+// its own (the dictionary as the tool reads it: cut to the language model's
+// words, dictionary.h), one after the other on this thread, with the CPU time it took
 // (user and system), its minor page faults (the system's share: memory
 // first touched, file pages copied in) and the memory it keeps.
 //
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/pocketsphinx/dictionary.h"
 #include "platform/pocketsphinx/model.h"
 #include "platform/pocketsphinx/pronunciations.h"
 #include "platform/pocketsphinx/vocabulary-model.h"
@@ -103,14 +105,18 @@ int main(int argc, char** argv) {
   ps_decoder_t* second = nullptr;
   LanguageModel main;
   const Usage acousticAlone = measure([&] { acoustic = decoderWith(files, oneWord); });
-  const Usage withDictionary = measure([&] { decoder = decoderWith(files, files.dictionary); });
+  std::shared_ptr<const CutDictionary> dictionary;
+  const Usage withDictionary = measure([&] {
+    dictionary = cutDictionary(files);
+    decoder = decoderWith(files, dictionary->path());
+  });
   const Usage languageModel = measure([&] { main = readLanguageModel(ps_get_config(decoder), files.languageModel); });
   if (acoustic == nullptr || decoder == nullptr || !main) {
     std::fprintf(stderr, "load_bench: the model under %s does not load\n", argv[1]);
     return 1;
   }
   const Usage search = measure([&] { ps_set_lm(decoder, "plain", main.get()); });
-  second = decoderWith(files, files.dictionary);
+  second = decoderWith(files, dictionary->path());
   const std::vector<std::string> strings = vocabulary();
   const Usage pronunciations = measure([&] {
     const DictionaryLookUp lookUp = [&](const std::string& word) {
@@ -118,6 +124,8 @@ int main(int argc, char** argv) {
       if (char* phones = ps_lookup_word(second, word.c_str())) {
         found.emplace_back(phones);
         ckd_free(phones);
+      } else if (std::string phones = dictionary->leftOut(word); !phones.empty()) {
+        found.push_back(phones);
       }
       return found;
     };
@@ -125,7 +133,7 @@ int main(int argc, char** argv) {
   });
   ngram_model_retain(main.get());  // one model for both searches: one thread here
   const Usage withVocabulary =
-      measure([&] { searchWithVocabulary(second, LanguageModel(main.get()), strings, true); });
+      measure([&] { searchWithVocabulary(second, LanguageModel(main.get()), strings, true, dictionary.get()); });
   const Usage wordLists = measure([] {
     platform::transcript::WordCase::load({"/usr/share/dict/american-english-small",
                                           "/usr/share/dict/american-english",

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/dispatch.h"
+#include "platform/pocketsphinx/dictionary.h"
 #include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/vocabulary-model.h"
 
@@ -71,12 +72,13 @@ namespace {
 struct ReadModel {
   Decoder decoder;
   LanguageModel languageModel;
+  std::shared_ptr<const CutDictionary> dictionary;  // what the decoder read
 };
 
-// The decoder's options as the library's command line takes them; null when
-// it refuses them.
-cmd_ln_t* decoderOptions(const ModelFiles& files) {
-  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", files.dictionary.c_str()};
+// The decoder's options as the library's command line takes them, reading
+// the dictionary at `dictionary`; null when it refuses them.
+cmd_ln_t* decoderOptions(const ModelFiles& files, const std::string& dictionary) {
+  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
   return cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
                         const_cast<char**>(argv.data()), FALSE);
@@ -88,7 +90,7 @@ cmd_ln_t* decoderOptions(const ModelFiles& files) {
 LanguageModel readSoundLanguageModel(const ModelFiles& files) {
   if (!languageModelWordsSound(files.languageModel)) return nullptr;
   EngineWatch watch(nullptr);  // nested in the thread's own, which sees fatal ones
-  cmd_ln_t* options = decoderOptions(files);
+  cmd_ln_t* options = decoderOptions(files, files.dictionary);
   if (options == nullptr) return nullptr;
   LanguageModel model = readLanguageModel(options, files.languageModel);
   cmd_ln_free_r(options);
@@ -115,14 +117,14 @@ std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files) {
   return future;
 }
 
-// The acoustic model and the dictionary, in a decoder without a search. The
-// library follows the model definition's indices unchecked, so they are
-// checked first; an error it reports while reading means a damaged file even
-// where it goes on (a dictionary line it cannot read, for instance).
-Decoder readAcousticModelAndDictionary(const ModelFiles& files) {
+// The acoustic model and the dictionary `dictionary`, in a decoder without
+// a search. The library follows the model definition's indices unchecked,
+// so they are checked first; an error it reports while reading means a
+// damaged file even where it goes on (a dictionary line it cannot read).
+Decoder readAcousticModelAndDictionary(const ModelFiles& files, const CutDictionary& dictionary) {
   if (!modelDefinitionSound(files.acoustic)) return nullptr;
   EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
-  cmd_ln_t* options = decoderOptions(files);
+  cmd_ln_t* options = decoderOptions(files, dictionary.path());
   if (options == nullptr) return nullptr;
   Decoder decoder(ps_init(options));
   cmd_ln_free_r(options);  // the decoder holds its own reference when it exists
@@ -132,11 +134,12 @@ Decoder readAcousticModelAndDictionary(const ModelFiles& files) {
 
 ReadModel readModel(const ModelFiles& files) {
   std::future<LanguageModel> languageModel = readLanguageModelAside(files);
-  Decoder decoder = readAcousticModelAndDictionary(files);
+  std::shared_ptr<const CutDictionary> dictionary = cutDictionary(files);
+  Decoder decoder = readAcousticModelAndDictionary(files, *dictionary);
   if (!decoder) return {};  // the language model's thread finishes on its own
   LanguageModel read = languageModel.get();
   if (!read) return {};
-  return {std::move(decoder), std::move(read)};
+  return {std::move(decoder), std::move(read), std::move(dictionary)};
 }
 
 // The hand-written pronunciations are in the US English phone set.
@@ -146,7 +149,7 @@ Result<Decoder> withVocabulary(ReadModel model, const ModelFiles& files,
                                const Vocabulary& vocabulary) {
   if (!model.decoder) return Error{kLoadFailure};
   if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
-                            isEnglish(files)))
+                            isEnglish(files), model.dictionary.get()))
     return Error{kLoadFailure};
   return std::move(model.decoder);
 }

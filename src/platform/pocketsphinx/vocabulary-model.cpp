@@ -30,7 +30,10 @@ bool isSingleWord(const std::string& text) {
   return !text.empty() && text.find_first_of(" \t\r\n") == std::string::npos;
 }
 
-std::vector<std::string> lookUp(ps_decoder_t* decoder, const std::string& word) {
+// The pronunciations of `word` ("w", "w(2)"...), from the decoder's
+// dictionary or else from the entries its cut left out (dictionary.h).
+std::vector<std::string> lookUp(ps_decoder_t* decoder, const CutDictionary* cut,
+                                const std::string& word) {
   std::vector<std::string> found;
   for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
     const std::string entry = variant == 1 ? word : word + "(" + std::to_string(variant) + ")";
@@ -39,21 +42,35 @@ std::vector<std::string> lookUp(ps_decoder_t* decoder, const std::string& word) 
     found.emplace_back(phones);
     ckd_free(phones);
   }
+  if (!found.empty() || cut == nullptr) return found;
+  for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
+    std::string phones = cut->leftOut(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
+    if (phones.empty()) break;
+    found.push_back(std::move(phones));
+  }
   return found;
+}
+
+// Puts `pronunciations` in the dictionary under `lower`, "lower(2)"...; true
+// when at least the first went in. No language model is attached yet, so
+// this touches the dictionary only.
+bool addEntries(ps_decoder_t* decoder, const std::string& lower,
+                const std::vector<std::string>& pronunciations) {
+  for (size_t i = 0; i < pronunciations.size(); ++i) {
+    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
+    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
+  }
+  return !pronunciations.empty();
 }
 
 // Adds the pronunciations of a word the dictionary lacks under its lowercase
 // spelling, which the transcript maps back to the string's own casing.
-bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std::string& lower,
-                       bool english) {
-  const DictionaryLookUp dictionary = [decoder](const std::string& w) { return lookUp(decoder, w); };
-  const std::vector<std::string> pronunciations = missingPronunciations(word, english, dictionary);
-  for (size_t i = 0; i < pronunciations.size(); ++i) {
-    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
-    // No language model is attached yet, so this touches the dictionary only.
-    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
-  }
-  return !pronunciations.empty();
+bool addPronunciations(ps_decoder_t* decoder, const CutDictionary* cut, const std::string& word,
+                       const std::string& lower, bool english) {
+  const DictionaryLookUp dictionary = [decoder, cut](const std::string& w) {
+    return lookUp(decoder, cut, w);
+  };
+  return addEntries(decoder, lower, missingPronunciations(word, english, dictionary));
 }
 
 // Whatever the reader's documentation says, this version neither takes nor
@@ -76,8 +93,9 @@ struct VocabularyWord {
 };
 
 // The vocabulary words the decoder can say, adding the missing
-// pronunciations on the way.
-std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
+// pronunciations on the way. A word the cut dictionary left out is known all
+// the same: it goes back in with the model dictionary's own pronunciations.
+std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutDictionary* cut,
                                                const std::vector<std::string>& strings, bool english) {
   std::set<std::string> seen;
   std::vector<VocabularyWord> words;
@@ -85,9 +103,11 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
     if (!isSingleWord(string)) continue;
     const std::string lower = asciiLower(string);
     if (!seen.insert(lower).second) continue;
-    if (!lookUp(decoder, lower).empty())
+    if (!lookUp(decoder, nullptr, lower).empty())
       words.push_back({lower, true});
-    else if (addPronunciations(decoder, string, lower, english))
+    else if (addEntries(decoder, lower, lookUp(decoder, cut, lower)))
+      words.push_back({lower, true});
+    else if (addPronunciations(decoder, cut, string, lower, english))
       words.push_back({lower, false});
   }
   return words;
@@ -132,9 +152,10 @@ LanguageModel readLanguageModel(cmd_ln_t* config, const std::string& path) {
 }
 
 bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english) {
+                          const std::vector<std::string>& strings, bool english,
+                          const CutDictionary* cut) {
   if (!main) return false;
-  const std::vector<VocabularyWord> words = pronounceableWords(decoder, strings, english);
+  const std::vector<VocabularyWord> words = pronounceableWords(decoder, cut, strings, english);
   // Without an in-memory file the vocabulary cannot be weighted; the words
   // the dictionary already had are still heard as well as before.
   LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(decoder, words);

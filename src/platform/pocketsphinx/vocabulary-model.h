@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/pocketsphinx/dictionary.h"
+
 struct ps_decoder_s;
 struct ngram_model_s;
 struct cmd_ln_s;
@@ -50,9 +52,12 @@ LanguageModel readLanguageModel(cmd_ln_s* config, const std::string& path);
 // Makes `decoder` search with `main` (taken) mixed with the single-word
 // entries of `strings`; `english` as for missingPronunciations. Only words
 // with a pronunciation join the mix; with none, the decoder searches with
-// `main` alone. False when the decoder refuses the search (it is then
+// `main` alone. `cut`: the dictionary the decoder read, whose left-out
+// entries still count as the dictionary's (null: it read the whole one).
+// False when the decoder refuses the search (it is then
 // unusable).
 bool searchWithVocabulary(ps_decoder_s* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english);
+                          const std::vector<std::string>& strings, bool english,
+                          const CutDictionary* cut = nullptr);
 
 }  // namespace platform::pocketsphinx
