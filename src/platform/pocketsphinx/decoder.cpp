@@ -37,7 +37,7 @@ constexpr int kNicest = 19;
 // the process exits and static objects go away.
 constexpr const char* kLoadFailure = "The speech recognizer\u2019s model could not be loaded.";
 
-// The calling thread's nice value (Linux keeps one per thread); null when it
+// The calling thread's nice value (Linux keeps one per thread); none when it
 // cannot be read.
 std::optional<int> ownNiceness() {
   errno = 0;
@@ -46,20 +46,74 @@ std::optional<int> ownNiceness() {
   return current;
 }
 
-// Best effort: a thread that keeps its nice value only runs sooner.
-void setOwnNiceness(int niceness) {
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), std::min(niceness, kNicest));
-}
-
 // The background load starts with the process and takes about a second of
 // CPU, while start-up (the sound server's connection, the device's opening)
 // is due far sooner and needs CPU time too: on a machine with few cores the
 // load would delay it. Nicer, the load gets whatever start-up leaves, which
-// is all of it once the tool only waits. Only this thread is affected, and
-// it ends with the load, so decoding runs at the process's own priority.
-void yieldToStartUp() {
-  if (const std::optional<int> current = ownNiceness()) setOwnNiceness(*current + kLoadNiceness);
-}
+// is all of it once the tool only waits.
+//
+// Nicer also means starved by any other busy program, though, for as long as
+// the load lasts: once a task waits for the decoder, start-up is over and
+// the user is the one waiting, so the load's threads go back to the priority
+// they started with. Raising a priority again takes a privilege or a nice
+// limit that allows it; where the system refuses, they stay nicer until
+// they end, as before. Only the load's threads are affected (Linux keeps a
+// nice value per thread), and they end with the load, so decoding runs at
+// the process's own priority.
+class LoadPriority {
+ public:
+  // The priority to go back to: the creating thread's (a new thread starts
+  // with its creator's, so a joined thread's own may already be nicer).
+  LoadPriority() : normal_(ownNiceness()) {}
+
+  // The calling thread, until it leaves: nicer, unless a task waits already.
+  void join() {
+    std::lock_guard lock(mutex_);
+    if (raised_ || !normal_) return;
+    const pid_t self = gettid();
+    joined_.push_back(self);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(*normal_ + kLoadNiceness, kNicest));
+  }
+
+  // The calling thread's work is done. A thread that never leaves (parked
+  // by a fatal damage) stays listed, which is safe as it stays alive: a
+  // listed thread's id can never name another thread.
+  void leave() {
+    std::lock_guard lock(mutex_);
+    std::erase(joined_, gettid());
+  }
+
+  // A task waits for the load: every thread still in it back to the
+  // process's priority, best effort.
+  void raise() {
+    std::lock_guard lock(mutex_);
+    raised_ = true;
+    for (const pid_t thread : joined_) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), *normal_);
+    joined_.clear();
+  }
+
+ private:
+  const std::optional<int> normal_;  // none: unknown, the load is not niced
+  std::mutex mutex_;  // guards the rest; innermost, the library is never called under it
+  std::vector<pid_t> joined_;
+  bool raised_ = false;
+};
+
+// A thread's membership of a load's priority, for its whole work.
+class PriorityMember {
+ public:
+  explicit PriorityMember(LoadPriority* priority) : priority_(priority) {
+    if (priority_) priority_->join();
+  }
+  ~PriorityMember() {
+    if (priority_) priority_->leave();
+  }
+  PriorityMember(const PriorityMember&) = delete;
+  PriorityMember& operator=(const PriorityMember&) = delete;
+
+ private:
+  LoadPriority* priority_;
+};
 
 }  // namespace
 
@@ -103,14 +157,15 @@ LanguageModel readSoundLanguageModel(const ModelFiles& files) {
 // about as long as the longer one. A thread of its own, detached, for the
 // loading threads' reasons: it owns what it reads (its caller may give up
 // waiting, the process may exit), and a damage the library deems fatal parks
-// it for good while its caller learns of a failed read. It runs as nice as
-// its caller, which the background load has made nicer than start-up.
-std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files) {
+// it for good while its caller learns of a failed read. It shares its
+// caller's load `priority` (null: none).
+std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files,
+                                                  std::shared_ptr<LoadPriority> priority) {
   auto read = std::make_shared<std::promise<LanguageModel>>();
   std::future<LanguageModel> future = read->get_future();
-  std::thread([read, files, niceness = ownNiceness()] {
+  std::thread([read, files, priority = std::move(priority)] {
     nameThisThread("lm-read");
-    if (niceness) setOwnNiceness(*niceness);
+    PriorityMember member(priority.get());
     EngineWatch watch([read] { read->set_value(nullptr); });
     read->set_value(readSoundLanguageModel(files));
   }).detach();
@@ -132,8 +187,8 @@ Decoder readAcousticModelAndDictionary(const ModelFiles& files, const CutDiction
   return decoder;
 }
 
-ReadModel readModel(const ModelFiles& files) {
-  std::future<LanguageModel> languageModel = readLanguageModelAside(files);
+ReadModel readModel(const ModelFiles& files, std::shared_ptr<LoadPriority> priority) {
+  std::future<LanguageModel> languageModel = readLanguageModelAside(files, std::move(priority));
   std::shared_ptr<const CutDictionary> dictionary = cutDictionary(files);
   Decoder decoder = readAcousticModelAndDictionary(files, *dictionary);
   if (!decoder) return {};  // the language model's thread finishes on its own
@@ -162,7 +217,7 @@ struct Prepared {
 }  // namespace
 
 Result<Decoder> loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
-  return withVocabulary(readModel(files), files, vocabulary);
+  return withVocabulary(readModel(files, nullptr), files, vocabulary);
 }
 
 namespace {
@@ -188,6 +243,7 @@ struct DecoderLoader::Preload {
   std::condition_variable expecting;
   std::optional<Vocabulary> expected;
   std::future<Prepared> prepared;  // invalid once taken
+  const std::shared_ptr<LoadPriority> priority = std::make_shared<LoadPriority>();
 };
 
 DecoderLoader::DecoderLoader(ModelFiles files)
@@ -201,9 +257,9 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
     nameThisThread("model-load");
-    yieldToStartUp();
+    PriorityMember member(preload->priority.get());
     EngineWatch watch([loaded] { loaded->set_value({Error{kLoadFailure}, {}}); });
-    ReadModel model = readModel(files);
+    ReadModel model = readModel(files, preload->priority);
     Vocabulary vocabulary;
     {
       std::unique_lock lock(preload->mutex);
@@ -226,6 +282,7 @@ void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
 
 Result<Decoder> DecoderLoader::take(const Vocabulary& vocabulary) {
   expectVocabulary(vocabulary);  // the background load may be waiting for one
+  preload_->priority->raise();     // nobody is left to make way for
   std::future<Prepared> preloaded;
   {
     std::lock_guard lock(preload_->mutex);
