@@ -20,14 +20,13 @@ bool isPhone(std::string_view token) {
   });
 }
 
-// "word(2)" -> "word": the variants share their word's language model entry.
+// "word(2)" -> "word": the variants share their word's language model
+// entry. Any parenthesised ending counts, whatever is inside, so that no
+// entry the library might take for a variant of a known word is dropped.
 std::string_view baseWord(std::string_view name) {
-  if (name.size() < 4 || name.back() != ')') return name;
+  if (name.size() < 3 || name.back() != ')') return name;
   const size_t open = name.rfind('(');
-  if (open == std::string_view::npos || open == 0 || open + 2 == name.size()) return name;
-  const std::string_view digits = name.substr(open + 1, name.size() - open - 2);
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return name;
+  if (open == std::string_view::npos || open == 0) return name;
   return name.substr(0, open);
 }
 
