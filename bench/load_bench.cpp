@@ -49,13 +49,15 @@ long residentKiB() {
 Usage usageNow() {
   rusage self{};
   getrusage(RUSAGE_SELF, &self);
-  return {static_cast<double>(self.ru_utime.tv_sec) + static_cast<double>(self.ru_utime.tv_usec) / 1e6,
-          static_cast<double>(self.ru_stime.tv_sec) + static_cast<double>(self.ru_stime.tv_usec) / 1e6,
-          self.ru_minflt, residentKiB()};
+  return {
+      static_cast<double>(self.ru_utime.tv_sec) + static_cast<double>(self.ru_utime.tv_usec) / 1e6,
+      static_cast<double>(self.ru_stime.tv_sec) + static_cast<double>(self.ru_stime.tv_usec) / 1e6,
+      self.ru_minflt, residentKiB()};
 }
 
 void print(const char* name, const Usage& used) {
-  std::printf("%s\t%.4f\t%.4f\t%ld\t%ld\n", name, used.user, used.system, used.faults, used.residentKiB);
+  std::printf("%s\t%.4f\t%.4f\t%ld\t%ld\n", name, used.user, used.system, used.faults,
+              used.residentKiB);
 }
 
 Usage difference(const Usage& a, const Usage& b) {
@@ -70,8 +72,9 @@ Usage measure(const std::function<void()>& step) {
 
 // The decoder's options as the tool gives them, with `dictionary`.
 ps_decoder_t* decoderWith(const ModelFiles& files, const std::string& dictionary) {
-  const char* argv[] = {"-hmm", files.acoustic.c_str(), "-dict", dictionary.c_str(),
-                        "-fwdflat", "no", "-maxhmmpf", "7000"};
+  const char* argv[] = {
+      "-hmm", files.acoustic.c_str(), "-dict", dictionary.c_str(), "-fwdflat", "no", "-maxhmmpf",
+      "7000"};
   cmd_ln_t* options = cmd_ln_parse_r(nullptr, ps_args(), 8, const_cast<char**>(argv), FALSE);
   ps_decoder_t* decoder = options != nullptr ? ps_init(options) : nullptr;
   cmd_ln_free_r(options);
@@ -83,7 +86,8 @@ ps_decoder_t* decoderWith(const ModelFiles& files, const std::string& dictionary
 std::string oneWordDictionary(int& file) {
   file = memfd_create("one-word", MFD_CLOEXEC);
   const std::string text = "a AH\n";
-  if (file < 0 || write(file, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
+  if (file < 0 || write(file, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    return "";
   return "/proc/self/fd/" + std::to_string(file);
 }
 
@@ -110,7 +114,8 @@ int main(int argc, char** argv) {
     dictionary = cutDictionary(files);
     decoder = decoderWith(files, dictionary->path());
   });
-  const Usage languageModel = measure([&] { main = readLanguageModel(ps_get_config(decoder), files.languageModel); });
+  const Usage languageModel =
+      measure([&] { main = readLanguageModel(ps_get_config(decoder), files.languageModel); });
   if (acoustic == nullptr || decoder == nullptr || !main) {
     std::fprintf(stderr, "load_bench: the model under %s does not load\n", argv[1]);
     return 1;
@@ -132,8 +137,9 @@ int main(int argc, char** argv) {
     for (const std::string& word : strings) missingPronunciations(word, true, lookUp);
   });
   ngram_model_retain(main.get());  // one model for both searches: one thread here
-  const Usage withVocabulary =
-      measure([&] { searchWithVocabulary(second, LanguageModel(main.get()), strings, true, dictionary.get()); });
+  const Usage withVocabulary = measure([&] {
+    searchWithVocabulary(second, LanguageModel(main.get()), strings, true, dictionary.get());
+  });
   const Usage wordLists = measure([] {
     platform::transcript::WordCase::load({"/usr/share/dict/american-english-small",
                                           "/usr/share/dict/american-english",

@@ -88,7 +88,8 @@ class LoadPriority {
   void raise() {
     std::lock_guard lock(mutex_);
     raised_ = true;
-    for (const pid_t thread : joined_) setpriority(PRIO_PROCESS, static_cast<id_t>(thread), *normal_);
+    for (const pid_t thread : joined_)
+      setpriority(PRIO_PROCESS, static_cast<id_t>(thread), *normal_);
     joined_.clear();
   }
 
@@ -282,7 +283,7 @@ void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
 
 Result<Decoder> DecoderLoader::take(const Vocabulary& vocabulary) {
   expectVocabulary(vocabulary);  // the background load may be waiting for one
-  preload_->priority->raise();     // nobody is left to make way for
+  preload_->priority->raise();   // nobody is left to make way for
   std::future<Prepared> preloaded;
   {
     std::lock_guard lock(preload_->mutex);

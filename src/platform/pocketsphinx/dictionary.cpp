@@ -36,7 +36,8 @@ bool plainEntry(std::string_view line, std::string_view& name, std::string_view&
   const size_t space = line.find(' ');
   if (space == 0 || space == std::string_view::npos || space + 1 == line.size()) return false;
   name = line.substr(0, space);
-  if (!std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7f; })) return false;
+  if (!std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7f; }))
+    return false;
   phones = line.substr(space + 1);
   for (size_t at = 0; at <= phones.size();) {
     const size_t end = std::min(phones.find(' ', at), phones.size());
@@ -77,8 +78,9 @@ bool keepsLine(std::string_view line, const std::vector<std::string>& sortedWord
 }
 
 std::string CutDictionary::leftOut(std::string_view entry) const {
-  const auto found = std::lower_bound(leftOut_.begin(), leftOut_.end(), entry,
-                                      [](const Entry& e, std::string_view name) { return e.name < name; });
+  const auto found =
+      std::lower_bound(leftOut_.begin(), leftOut_.end(), entry,
+                       [](const Entry& e, std::string_view name) { return e.name < name; });
   if (found == leftOut_.end() || found->name != entry) return "";
   return std::string(found->phones);
 }
@@ -126,11 +128,13 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
   for (size_t at = 0; at < aside.size();) {
     const size_t end = std::min(aside.find('\n', at), aside.size());
     std::string_view name, phones;
-    if (plainEntry(aside.substr(at, end - at), name, phones)) made->leftOut_.push_back({name, phones});
+    if (plainEntry(aside.substr(at, end - at), name, phones))
+      made->leftOut_.push_back({name, phones});
     at = end + 1;
   }
-  std::stable_sort(made->leftOut_.begin(), made->leftOut_.end(),
-                   [](const CutDictionary::Entry& a, const CutDictionary::Entry& b) { return a.name < b.name; });
+  std::stable_sort(
+      made->leftOut_.begin(), made->leftOut_.end(),
+      [](const CutDictionary::Entry& a, const CutDictionary::Entry& b) { return a.name < b.name; });
   return known;
 }
 

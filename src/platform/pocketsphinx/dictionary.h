@@ -44,12 +44,12 @@ class CutDictionary {
   CutDictionary() = default;
 
   std::string path_;
-  int file_ = -1;                // the anonymous file behind path_, if any
-  std::string leftOutText_;      // the entries left out, one per line
+  int file_ = -1;            // the anonymous file behind path_, if any
+  std::string leftOutText_;  // the entries left out, one per line
   struct Entry {
     std::string_view name, phones;  // into leftOutText_
   };
-  std::vector<Entry> leftOut_;   // sorted by name
+  std::vector<Entry> leftOut_;  // sorted by name
 };
 
 // The dictionary for `files`, cut the first time a model asks and shared

@@ -44,7 +44,8 @@ std::vector<std::string> lookUp(ps_decoder_t* decoder, const CutDictionary* cut,
   }
   if (!found.empty() || cut == nullptr) return found;
   for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
-    std::string phones = cut->leftOut(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
+    std::string phones =
+        cut->leftOut(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
     if (phones.empty()) break;
     found.push_back(std::move(phones));
   }
@@ -96,7 +97,8 @@ struct VocabularyWord {
 // pronunciations on the way. A word the cut dictionary left out is known all
 // the same: it goes back in with the model dictionary's own pronunciations.
 std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutDictionary* cut,
-                                               const std::vector<std::string>& strings, bool english) {
+                                               const std::vector<std::string>& strings,
+                                               bool english) {
   std::set<std::string> seen;
   std::vector<VocabularyWord> words;
   for (const std::string& string : strings) {
@@ -128,7 +130,8 @@ LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWo
   if (file < 0) return nullptr;
   LanguageModel model;
   logmath_t* base = logBase(ps_get_config(decoder));
-  if (base != nullptr && write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+  if (base != nullptr &&
+      write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     const std::string path = "/proc/self/fd/" + std::to_string(file);
     model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA, base));
   }
@@ -163,8 +166,8 @@ bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
   ngram_model_t* models[] = {main.get(), vocabulary.get()};
   const char* names[] = {"main", "vocabulary"};
   const float32 weights[] = {1.0f - kVocabularyWeight, kVocabularyWeight};
-  LanguageModel mix(ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names),
-                                         weights, 2));
+  LanguageModel mix(
+      ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names), weights, 2));
   // The mix holds references of its own to both models.
   if (!mix) return useLanguageModel(decoder, std::move(main));
   return useLanguageModel(decoder, std::move(mix));
