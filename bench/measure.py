@@ -22,6 +22,7 @@ import filemode  # noqa: E402
 import latency  # noqa: E402
 import longfile  # noqa: E402
 import levelmeter  # noqa: E402
+import loadtime  # noqa: E402
 import live  # noqa: E402
 import noise  # noqa: E402
 import vocabulary  # noqa: E402
@@ -34,13 +35,16 @@ def main():
     parser.add_argument("--tool", required=True, help="the zentrova-dictate executable")
     parser.add_argument("--level-bench", default="", help="the level_bench executable")
     parser.add_argument("--level-problem", default="", help="why there is no level_bench")
+    parser.add_argument("--load-bench", default="", help="the load_bench executable")
+    parser.add_argument("--model-root", default="/usr/share/pocketsphinx/model",
+                        help="the model root the tool was built with")
     parser.add_argument("--rig-env", default="", help="the virtual microphone's env file")
     parser.add_argument("--rig-problem", default="", help="why there is no virtual microphone")
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
     parser.add_argument("--sections",
-                        default="level,file,long,live,latency,noise,vocabulary")
+                        default="level,load,file,long,live,latency,noise,vocabulary")
     parser.add_argument("--long-minutes", type=float, default=10,
                         help="length of the long recording, in minutes")
     parser.add_argument("--long-runs", type=int, default=1,
@@ -57,6 +61,8 @@ def main():
     if "level" in sections:
         log("level meter benchmark")
         rows += levelmeter.rows(args.level_bench, args.level_problem, args.runs)
+    if "load" in sections:
+        rows += loadtime.rows(args.load_bench, args.model_root, args.runs)
     if "file" in sections:
         rows += filemode.rows(args.tool, args.runs, refs)
     if "long" in sections:

@@ -8,8 +8,8 @@
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
-# comma list of level, file, long, live, latency,
-# noise, vocabulary; default all seven), BENCH_LONG_MINUTES
+# comma list of level, load, file, long, live, latency,
+# noise, vocabulary; default all eight), BENCH_LONG_MINUTES
 # (length of the long recording, default 10; 60 for an hour) and
 # BENCH_LONG_RUNS (its runs per figure, default 1: each takes minutes).
 #
@@ -25,7 +25,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,file,long,live,latency,noise,vocabulary}
+sections=${BENCH_SECTIONS:-level,load,file,long,live,latency,noise,vocabulary}
 long_minutes=${BENCH_LONG_MINUTES:-10}
 long_runs=${BENCH_LONG_RUNS:-1}
 
@@ -38,6 +38,10 @@ if [ ! -x "$level_bench" ] && [ -f "$build/CMakeCache.txt" ]; then
     level_problem="level_bench does not build in $build (Google Benchmark: libbenchmark-dev)"
 fi
 [ -x "$level_bench" ] || level_problem=${level_problem:-"no $level_bench"}
+
+# The model the tool was built with, for the load steps.
+model_root=$(sed -n 's/^ZENTROVA_MODEL_ROOT:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)
+model_root=${model_root:-/usr/share/pocketsphinx/model}
 
 rig_env=""
 rig_problem=""
@@ -70,6 +74,7 @@ fi
 python3 -B "$repo/bench/measure.py" --tool "$tool" --runs "$runs" --sections "$sections" \
   --long-minutes "$long_minutes" --long-runs "$long_runs" \
   --level-bench "$level_bench" --level-problem "$level_problem" \
+  --load-bench "$build/bench/load_bench" --model-root "$model_root" \
   --rig-env "$rig_env" --rig-problem "$rig_problem"
 status=$?
 [ $status -eq 0 ] || echo "bench/run.sh: the driver failed with status $status" >&2

@@ -76,7 +76,7 @@ def fill_ratio_row(row, ours, theirs, unit, limit=None):
             row.met = verdict(ratio <= limit)
 
 
-ORDER = ["Launch -> ready", "File mode wall", "File mode CPU", "WER, file", "Long file wall",
+ORDER = ["Launch -> ready", "Load: ", "File mode wall", "File mode CPU", "WER, file", "Long file wall",
          "WER, long file", "Stdout per final byte", "Stop -> final", "WER, live",
          "First partial lag", "Word lag", "Partials rewriting", "Live final starts",
          "Words from noise", "Peak RSS, file",

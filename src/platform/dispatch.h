@@ -30,9 +30,15 @@
 //                    under the job's lock, which may take the main queue's.
 //   zd-model-load    The background model load (pocketsphinx/decoder), one
 //                    per model folder, started with the first recognizer and
-//                    niced: reads the model, waits for the vocabulary, then
-//                    hands the decoder over. Detached: it owns what it reads,
+//                    niced until a task waits for it (back to the process's
+//                    priority where the system allows): reads the model,
+//                    waits for the vocabulary, then hands the decoder over. Detached: it owns what it reads,
 //                    as the process may exit while it still runs.
+//   zd-lm-read       One per model load (pocketsphinx/decoder): reads the
+//                    language model beside the load's own reading of the
+//                    acoustic model and dictionary, niced like that load.
+//                    Detached and parked by a fatal damage like the loads;
+//                    it takes no lock and owns what it reads.
 //   zd-load-aside    A later load (decoder.cpp, loadAside) whose caller waits
 //                    on its result. A model the engine finds damaged parks
 //                    this thread for good (engine-log.h), as it may the
@@ -56,6 +62,9 @@
 //   a file job's lock -> the main queue's lock
 //   the scripted deliveries' lock -> the main queue's lock
 //   the decoder loaders' lock -> one loader's preload lock
+//   A load's priority lock and the cut dictionaries' lock
+//   (pocketsphinx/decoder, dictionary) are innermost: nothing is locked and
+//   the engine is never called while either is held.
 //   the PortAudio engine's lock -> its input node's lock (both held over a
 //     bounded wait for the zd-portaudio thread)
 //   the scripted tap's lock -> standard output (PortAudio's tap slot is

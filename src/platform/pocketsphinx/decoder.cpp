@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/dispatch.h"
+#include "platform/pocketsphinx/dictionary.h"
 #include "platform/pocketsphinx/model-check.h"
 #include "platform/pocketsphinx/vocabulary-model.h"
 
@@ -36,20 +37,84 @@ constexpr int kNicest = 19;
 // the process exits and static objects go away.
 constexpr const char* kLoadFailure = "The speech recognizer\u2019s model could not be loaded.";
 
+// The calling thread's nice value (Linux keeps one per thread); none when it
+// cannot be read.
+std::optional<int> ownNiceness() {
+  errno = 0;
+  const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+  if (current == -1 && errno != 0) return std::nullopt;
+  return current;
+}
+
 // The background load starts with the process and takes about a second of
 // CPU, while start-up (the sound server's connection, the device's opening)
 // is due far sooner and needs CPU time too: on a machine with few cores the
 // load would delay it. Nicer, the load gets whatever start-up leaves, which
-// is all of it once the tool only waits. Only this thread is affected (Linux
-// keeps a nice value per thread), and it ends with the load, so decoding
-// runs at the process's own priority.
-void yieldToStartUp() {
-  const pid_t self = gettid();
-  errno = 0;
-  const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
-  if (current == -1 && errno != 0) return;
-  setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(current + kLoadNiceness, kNicest));
-}
+// is all of it once the tool only waits.
+//
+// Nicer also means starved by any other busy program, though, for as long as
+// the load lasts: once a task waits for the decoder, start-up is over and
+// the user is the one waiting, so the load's threads go back to the priority
+// they started with. Raising a priority again takes a privilege or a nice
+// limit that allows it; where the system refuses, they stay nicer until
+// they end, as before. Only the load's threads are affected (Linux keeps a
+// nice value per thread), and they end with the load, so decoding runs at
+// the process's own priority.
+class LoadPriority {
+ public:
+  // The priority to go back to: the creating thread's (a new thread starts
+  // with its creator's, so a joined thread's own may already be nicer).
+  LoadPriority() : normal_(ownNiceness()) {}
+
+  // The calling thread, until it leaves: nicer, unless a task waits already.
+  void join() {
+    std::lock_guard lock(mutex_);
+    if (raised_ || !normal_) return;
+    const pid_t self = gettid();
+    joined_.push_back(self);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(*normal_ + kLoadNiceness, kNicest));
+  }
+
+  // The calling thread's work is done. A thread that never leaves (parked
+  // by a fatal damage) stays listed, which is safe as it stays alive: a
+  // listed thread's id can never name another thread.
+  void leave() {
+    std::lock_guard lock(mutex_);
+    std::erase(joined_, gettid());
+  }
+
+  // A task waits for the load: every thread still in it back to the
+  // process's priority, best effort.
+  void raise() {
+    std::lock_guard lock(mutex_);
+    raised_ = true;
+    for (const pid_t thread : joined_)
+      setpriority(PRIO_PROCESS, static_cast<id_t>(thread), *normal_);
+    joined_.clear();
+  }
+
+ private:
+  const std::optional<int> normal_;  // none: unknown, the load is not niced
+  std::mutex mutex_;  // guards the rest; innermost, the library is never called under it
+  std::vector<pid_t> joined_;
+  bool raised_ = false;
+};
+
+// A thread's membership of a load's priority, for its whole work.
+class PriorityMember {
+ public:
+  explicit PriorityMember(LoadPriority* priority) : priority_(priority) {
+    if (priority_) priority_->join();
+  }
+  ~PriorityMember() {
+    if (priority_) priority_->leave();
+  }
+  PriorityMember(const PriorityMember&) = delete;
+  PriorityMember& operator=(const PriorityMember&) = delete;
+
+ private:
+  LoadPriority* priority_;
+};
 
 }  // namespace
 
@@ -62,27 +127,75 @@ namespace {
 struct ReadModel {
   Decoder decoder;
   LanguageModel languageModel;
+  std::shared_ptr<const CutDictionary> dictionary;  // what the decoder read
 };
 
-// The library follows the model definition's indices and the language
-// model's word count unchecked: damaged, they crash it, so both are checked
-// first. An error it reports while reading means a damaged file even where
-// it goes on (a dictionary line it cannot read, for instance).
-ReadModel readModel(const ModelFiles& files) {
-  if (!modelDefinitionSound(files.acoustic) || !languageModelWordsSound(files.languageModel))
-    return {};
-  EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
-  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", files.dictionary.c_str()};
+// The decoder's options as the library's command line takes them, reading
+// the dictionary at `dictionary`; null when it refuses them.
+cmd_ln_t* decoderOptions(const ModelFiles& files, const std::string& dictionary) {
+  std::vector<const char*> argv = {"-hmm", files.acoustic.c_str(), "-dict", dictionary.c_str()};
   for (const char* option : kSearchOptions) argv.push_back(option);
-  cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
-                                    const_cast<char**>(argv.data()), FALSE);
-  if (config == nullptr) return {};
-  Decoder decoder(ps_init(config));
-  cmd_ln_free_r(config);  // the decoder holds its own reference when it exists
-  if (!decoder) return {};
-  LanguageModel languageModel = readLanguageModel(decoder.get(), files.languageModel);
-  if (!languageModel || watch.errors() > 0) return {};
-  return {std::move(decoder), std::move(languageModel)};
+  return cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()),
+                        const_cast<char**>(argv.data()), FALSE);
+}
+
+// The library follows the language model's word count unchecked: damaged,
+// it crashes it, so it is checked first. An error the library reports
+// while reading means a damaged file even where it goes on.
+LanguageModel readSoundLanguageModel(const ModelFiles& files) {
+  if (!languageModelWordsSound(files.languageModel)) return nullptr;
+  EngineWatch watch(nullptr);  // nested in the thread's own, which sees fatal ones
+  cmd_ln_t* options = decoderOptions(files, files.dictionary);
+  if (options == nullptr) return nullptr;
+  LanguageModel model = readLanguageModel(options, files.languageModel);
+  cmd_ln_free_r(options);
+  if (watch.errors() > 0) return nullptr;
+  return model;
+}
+
+// The language model depends on neither the acoustic model nor the
+// dictionary, so it is read beside them: with two cores the two reads take
+// about as long as the longer one. A thread of its own, detached, for the
+// loading threads' reasons: it owns what it reads (its caller may give up
+// waiting, the process may exit), and a damage the library deems fatal parks
+// it for good while its caller learns of a failed read. It shares its
+// caller's load `priority` (null: none).
+std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files,
+                                                  std::shared_ptr<LoadPriority> priority) {
+  auto read = std::make_shared<std::promise<LanguageModel>>();
+  std::future<LanguageModel> future = read->get_future();
+  std::thread([read, files, priority = std::move(priority)] {
+    nameThisThread("lm-read");
+    PriorityMember member(priority.get());
+    EngineWatch watch([read] { read->set_value(nullptr); });
+    read->set_value(readSoundLanguageModel(files));
+  }).detach();
+  return future;
+}
+
+// The acoustic model and the dictionary `dictionary`, in a decoder without
+// a search. The library follows the model definition's indices unchecked,
+// so they are checked first; an error it reports while reading means a
+// damaged file even where it goes on (a dictionary line it cannot read).
+Decoder readAcousticModelAndDictionary(const ModelFiles& files, const CutDictionary& dictionary) {
+  if (!modelDefinitionSound(files.acoustic)) return nullptr;
+  EngineWatch watch(nullptr);  // nested in the loading thread's, which sees fatal ones
+  cmd_ln_t* options = decoderOptions(files, dictionary.path());
+  if (options == nullptr) return nullptr;
+  Decoder decoder(ps_init(options));
+  cmd_ln_free_r(options);  // the decoder holds its own reference when it exists
+  if (watch.errors() > 0) return nullptr;
+  return decoder;
+}
+
+ReadModel readModel(const ModelFiles& files, std::shared_ptr<LoadPriority> priority) {
+  std::future<LanguageModel> languageModel = readLanguageModelAside(files, std::move(priority));
+  std::shared_ptr<const CutDictionary> dictionary = cutDictionary(files);
+  Decoder decoder = readAcousticModelAndDictionary(files, *dictionary);
+  if (!decoder) return {};  // the language model's thread finishes on its own
+  LanguageModel read = languageModel.get();
+  if (!read) return {};
+  return {std::move(decoder), std::move(read), std::move(dictionary)};
 }
 
 // The hand-written pronunciations are in the US English phone set.
@@ -92,7 +205,7 @@ Result<Decoder> withVocabulary(ReadModel model, const ModelFiles& files,
                                const Vocabulary& vocabulary) {
   if (!model.decoder) return Error{kLoadFailure};
   if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
-                            isEnglish(files)))
+                            isEnglish(files), model.dictionary.get()))
     return Error{kLoadFailure};
   return std::move(model.decoder);
 }
@@ -105,7 +218,7 @@ struct Prepared {
 }  // namespace
 
 Result<Decoder> loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
-  return withVocabulary(readModel(files), files, vocabulary);
+  return withVocabulary(readModel(files, nullptr), files, vocabulary);
 }
 
 namespace {
@@ -131,6 +244,7 @@ struct DecoderLoader::Preload {
   std::condition_variable expecting;
   std::optional<Vocabulary> expected;
   std::future<Prepared> prepared;  // invalid once taken
+  const std::shared_ptr<LoadPriority> priority = std::make_shared<LoadPriority>();
 };
 
 DecoderLoader::DecoderLoader(ModelFiles files)
@@ -144,9 +258,9 @@ DecoderLoader::DecoderLoader(ModelFiles files)
   // (engine-log.h), so it could never be joined anyway.
   std::thread([loaded, preload = preload_, files = files_] {
     nameThisThread("model-load");
-    yieldToStartUp();
+    PriorityMember member(preload->priority.get());
     EngineWatch watch([loaded] { loaded->set_value({Error{kLoadFailure}, {}}); });
-    ReadModel model = readModel(files);
+    ReadModel model = readModel(files, preload->priority);
     Vocabulary vocabulary;
     {
       std::unique_lock lock(preload->mutex);
@@ -169,6 +283,7 @@ void DecoderLoader::expectVocabulary(const Vocabulary& vocabulary) {
 
 Result<Decoder> DecoderLoader::take(const Vocabulary& vocabulary) {
   expectVocabulary(vocabulary);  // the background load may be waiting for one
+  preload_->priority->raise();   // nobody is left to make way for
   std::future<Prepared> preloaded;
   {
     std::lock_guard lock(preload_->mutex);

@@ -3,7 +3,9 @@
 // Reading a model takes about a second, longer than the tool needs from
 // launch to its first event, so the first decoder starts loading on a thread
 // of its own as soon as the loader exists; a recognition task picks it up on
-// its own worker thread and only waits for what is left of the load.
+// its own worker thread and only waits for what is left of the load. The
+// language model is read beside the acoustic model and the dictionary, on a
+// second thread: neither needs the other.
 //
 // Every task gets a decoder nobody has used: a decoder adapts to what it
 // hears (cepstral mean, noise floor) and no public call resets all of it, so

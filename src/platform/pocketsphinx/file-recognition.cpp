@@ -67,7 +67,7 @@ class FileJob {
         format_(format),
         wordCase_(std::move(wordCase)),
         progress_(progress),
-        mostWorkers_(usableCores()) {}
+        mostWorkers_(decoderCount(usableCores())) {}
 
   // Reader: queues the next segment once there is room. False once the job
   // has failed and further audio would be wasted.
@@ -218,6 +218,8 @@ void FileJob::reportLocked() {
 }
 
 }  // namespace
+
+size_t decoderCount(size_t cores) { return std::clamp<size_t>(cores, 1, kMostDecoders); }
 
 Result<> recognizeFile(const DecoderSupply& supply, sound::AudioSource& source,
                        const transcript::FormatOptions& format, std::shared_ptr<const transcript::WordCase> wordCase,

@@ -6,7 +6,7 @@
 // texts are committed in the file's order, however the decoders finish.
 //
 // Decoders are loaded only when they would have work: the first with the
-// first segment, each further one (up to one per core) when more than one
+// first segment, each further one (up to decoderCount) when more than one
 // segment waits beyond the free decoders, so a file that one decoder
 // finishes about as soon never costs a second one. The queue holds at most one segment per decoder, so
 // memory does not grow with the file's length.
@@ -29,6 +29,16 @@
 #include "platform/transcript/transcript.h"
 
 namespace platform::pocketsphinx {
+
+// The most decoders one file gets, however many cores there are: each holds
+// a search of its own over the whole model (decoder.h), so memory grows with
+// their number. Four keep a 16-core machine four times as fast as one core
+// and bound a file's memory (README).
+inline constexpr size_t kMostDecoders = 4;
+
+// How many decoders a file may use on `cores` usable processors: one per
+// core, at least one, at most kMostDecoders.
+size_t decoderCount(size_t cores);
 
 // A fresh decoder, or the error when none can be loaded. Called on worker
 // threads.

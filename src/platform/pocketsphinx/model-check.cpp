@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace platform::pocketsphinx {
 namespace {
@@ -185,22 +186,26 @@ std::string readTail(const std::string& path, uint64_t size, uint64_t count) {
   return bytes;
 }
 
-// Whether `tail` (the file's last bytes) ends with `words` NUL-terminated
-// words preceded by their 32-bit byte count. Empty when `tail` is too short
-// to tell.
-std::optional<bool> endsWithWords(std::string_view tail, uint32_t words, bool wholeFile) {
-  if (tail.empty() || tail.back() != '\0') return false;
+constexpr size_t kNotWords = std::string_view::npos;
+
+// Where the word list starts in `tail` (the file's last bytes) when it ends
+// with `words` NUL-terminated words preceded by their 32-bit byte count;
+// kNotWords when it does not; empty when `tail` is too short to tell.
+std::optional<size_t> wordsStart(std::string_view tail, uint32_t words, bool wholeFile) {
+  const std::optional<size_t> notWords = wholeFile ? std::optional(kNotWords) : std::nullopt;
+  if (tail.empty() || tail.back() != '\0') return kNotWords;
   size_t first = tail.size() - 1;  // the first word's terminator, once found
   for (uint32_t seen = 1; seen < words; ++seen) {
     first = tail.rfind('\0', first - 1);
-    if (first == std::string_view::npos || first == 0) return wholeFile ? std::optional(false) : std::nullopt;
+    if (first == std::string_view::npos || first == 0) return notWords;
   }
   // The first word starts after the count, which may itself hold NUL bytes.
   for (size_t start = first; start >= 4 && (start == first || tail[start] != '\0'); --start) {
     const std::optional<int32_t> count = int32At(tail, start - 4);
-    if (count && static_cast<uint64_t>(static_cast<uint32_t>(*count)) == tail.size() - start) return true;
+    if (count && static_cast<uint64_t>(static_cast<uint32_t>(*count)) == tail.size() - start)
+      return start;
   }
-  return wholeFile ? std::optional(false) : std::nullopt;
+  return notWords;
 }
 
 const std::string_view kTrieMagic = "Trie Language Model";
@@ -358,18 +363,40 @@ bool modelFilesUsable(const ModelFiles& files) {
          looksLikeText(files.dictionary);
 }
 
-bool languageModelWordsSound(const std::string& path) {
+namespace {
+
+// The trie form's word list, NUL-separated, read from the end of the file;
+// an empty list for another form, none when it is not sound.
+std::optional<std::string> trieWordList(const std::string& path) {
   const std::string head = readBytes(path, kTrieMagic.size() + 5);
-  if (head.rfind(kTrieMagic, 0) != 0) return true;  // other forms: the library checks them
+  if (head.rfind(kTrieMagic, 0) != 0) return std::string();
   const std::optional<int32_t> unigrams = int32At(head, kTrieMagic.size() + 1);
   const std::optional<uint64_t> size = fileSize(path);
-  if (!unigrams || *unigrams < 1 || !size) return false;
+  if (!unigrams || *unigrams < 1 || !size) return std::nullopt;
   for (uint64_t tail = uint64_t{1} << 20;; tail *= 2) {
     const bool whole = tail >= *size;
-    const std::string bytes = readTail(path, *size, whole ? *size : tail);
-    const std::optional<bool> sound = endsWithWords(bytes, static_cast<uint32_t>(*unigrams), whole);
-    if (sound) return *sound;
+    std::string bytes = readTail(path, *size, whole ? *size : tail);
+    const std::optional<size_t> start = wordsStart(bytes, static_cast<uint32_t>(*unigrams), whole);
+    if (!start) continue;
+    if (*start == kNotWords) return std::nullopt;
+    return bytes.substr(*start);
   }
+}
+
+}  // namespace
+
+bool languageModelWordsSound(const std::string& path) { return trieWordList(path).has_value(); }
+
+std::vector<std::string> languageModelWords(const std::string& path) {
+  const std::optional<std::string> list = trieWordList(path);
+  std::vector<std::string> words;
+  if (!list) return words;
+  for (size_t at = 0; at < list->size();) {
+    const size_t end = list->find('\0', at);
+    words.emplace_back(list->substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
 }
 
 bool modelDefinitionSound(const std::string& acousticFolder) {

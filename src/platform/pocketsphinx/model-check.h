@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/pocketsphinx/model.h"
 
@@ -33,5 +34,9 @@ bool modelDefinitionSound(const std::string& acousticFolder);
 // library splits them trusting that count, past its buffer when the file
 // was cut short. Other forms pass: the library checks them itself.
 bool languageModelWordsSound(const std::string& path);
+
+// The binary (trie) language model's words, in the file's order; empty when
+// the model is in another form or its word list is not sound.
+std::vector<std::string> languageModelWords(const std::string& path);
 
 }  // namespace platform::pocketsphinx

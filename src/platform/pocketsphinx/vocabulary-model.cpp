@@ -30,7 +30,10 @@ bool isSingleWord(const std::string& text) {
   return !text.empty() && text.find_first_of(" \t\r\n") == std::string::npos;
 }
 
-std::vector<std::string> lookUp(ps_decoder_t* decoder, const std::string& word) {
+// The pronunciations of `word` ("w", "w(2)"...), from the decoder's
+// dictionary or else from the entries its cut left out (dictionary.h).
+std::vector<std::string> lookUp(ps_decoder_t* decoder, const CutDictionary* cut,
+                                const std::string& word) {
   std::vector<std::string> found;
   for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
     const std::string entry = variant == 1 ? word : word + "(" + std::to_string(variant) + ")";
@@ -39,21 +42,50 @@ std::vector<std::string> lookUp(ps_decoder_t* decoder, const std::string& word) 
     found.emplace_back(phones);
     ckd_free(phones);
   }
+  if (!found.empty() || cut == nullptr) return found;
+  for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
+    std::string phones =
+        cut->leftOut(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
+    if (phones.empty()) break;
+    found.push_back(std::move(phones));
+  }
   return found;
+}
+
+// Puts `pronunciations` in the dictionary under `lower`, "lower(2)"...; true
+// when at least the first went in. No language model is attached yet, so
+// this touches the dictionary only.
+bool addEntries(ps_decoder_t* decoder, const std::string& lower,
+                const std::vector<std::string>& pronunciations) {
+  for (size_t i = 0; i < pronunciations.size(); ++i) {
+    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
+    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
+  }
+  return !pronunciations.empty();
 }
 
 // Adds the pronunciations of a word the dictionary lacks under its lowercase
 // spelling, which the transcript maps back to the string's own casing.
-bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std::string& lower,
-                       bool english) {
-  const DictionaryLookUp dictionary = [decoder](const std::string& w) { return lookUp(decoder, w); };
-  const std::vector<std::string> pronunciations = missingPronunciations(word, english, dictionary);
-  for (size_t i = 0; i < pronunciations.size(); ++i) {
-    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
-    // No language model is attached yet, so this touches the dictionary only.
-    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
-  }
-  return !pronunciations.empty();
+bool addPronunciations(ps_decoder_t* decoder, const CutDictionary* cut, const std::string& word,
+                       const std::string& lower, bool english) {
+  const DictionaryLookUp dictionary = [decoder, cut](const std::string& w) {
+    return lookUp(decoder, cut, w);
+  };
+  return addEntries(decoder, lower, missingPronunciations(word, english, dictionary));
+}
+
+// Whatever the reader's documentation says, this version neither takes nor
+// gives back a reference to the log base of a model it reads (measured with
+// its reference count), so the base must outlive every model read with it
+// and every decoder searching with one: one base per process, never freed.
+// It is made as a decoder makes its own from the same options (same base,
+// same table), so scores come out in the decoder's units whichever thread
+// reads a model first; once made it is only read. Null when it cannot be made.
+logmath_t* logBase(cmd_ln_t* config) {
+  static logmath_t* const base =
+      logmath_init(static_cast<float64>(cmd_ln_float32_r(config, "-logbase")), 0,
+                   cmd_ln_boolean_r(config, "-bestpath"));
+  return base;
 }
 
 struct VocabularyWord {
@@ -62,18 +94,22 @@ struct VocabularyWord {
 };
 
 // The vocabulary words the decoder can say, adding the missing
-// pronunciations on the way.
-std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
-                                               const std::vector<std::string>& strings, bool english) {
+// pronunciations on the way. A word the cut dictionary left out is known all
+// the same: it goes back in with the model dictionary's own pronunciations.
+std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutDictionary* cut,
+                                               const std::vector<std::string>& strings,
+                                               bool english) {
   std::set<std::string> seen;
   std::vector<VocabularyWord> words;
   for (const std::string& string : strings) {
     if (!isSingleWord(string)) continue;
     const std::string lower = asciiLower(string);
     if (!seen.insert(lower).second) continue;
-    if (!lookUp(decoder, lower).empty())
+    if (!lookUp(decoder, nullptr, lower).empty())
       words.push_back({lower, true});
-    else if (addPronunciations(decoder, string, lower, english))
+    else if (addEntries(decoder, lower, lookUp(decoder, cut, lower)))
+      words.push_back({lower, true});
+    else if (addPronunciations(decoder, cut, string, lower, english))
       words.push_back({lower, false});
   }
   return words;
@@ -93,10 +129,11 @@ LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWo
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);
   if (file < 0) return nullptr;
   LanguageModel model;
-  if (write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+  logmath_t* base = logBase(ps_get_config(decoder));
+  if (base != nullptr &&
+      write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     const std::string path = "/proc/self/fd/" + std::to_string(file);
-    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA,
-                                 ps_get_logmath(decoder)));
+    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA, base));
   }
   close(file);
   return model;
@@ -111,18 +148,17 @@ bool useLanguageModel(ps_decoder_t* decoder, LanguageModel model) {
 
 void LanguageModelDeleter::operator()(ngram_model_s* model) const { ngram_model_free(model); }
 
-LanguageModel readLanguageModel(ps_decoder_t* decoder, const std::string& path) {
-  // Whatever the reader's documentation says, this version neither takes nor
-  // gives back a reference to the log base (measured with its reference
-  // count): the decoder's own keeps it alive, and retaining it would leak it.
-  return LanguageModel(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_AUTO,
-                                        ps_get_logmath(decoder)));
+LanguageModel readLanguageModel(cmd_ln_t* config, const std::string& path) {
+  logmath_t* base = logBase(config);
+  if (base == nullptr) return nullptr;
+  return LanguageModel(ngram_model_read(config, path.c_str(), NGRAM_AUTO, base));
 }
 
 bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english) {
+                          const std::vector<std::string>& strings, bool english,
+                          const CutDictionary* cut) {
   if (!main) return false;
-  const std::vector<VocabularyWord> words = pronounceableWords(decoder, strings, english);
+  const std::vector<VocabularyWord> words = pronounceableWords(decoder, cut, strings, english);
   // Without an in-memory file the vocabulary cannot be weighted; the words
   // the dictionary already had are still heard as well as before.
   LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(decoder, words);
@@ -130,8 +166,8 @@ bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
   ngram_model_t* models[] = {main.get(), vocabulary.get()};
   const char* names[] = {"main", "vocabulary"};
   const float32 weights[] = {1.0f - kVocabularyWeight, kVocabularyWeight};
-  LanguageModel mix(ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names),
-                                         weights, 2));
+  LanguageModel mix(
+      ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names), weights, 2));
   // The mix holds references of its own to both models.
   if (!mix) return useLanguageModel(decoder, std::move(main));
   return useLanguageModel(decoder, std::move(mix));

@@ -19,8 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/pocketsphinx/dictionary.h"
+
 struct ps_decoder_s;
 struct ngram_model_s;
+struct cmd_ln_s;
 
 namespace platform::pocketsphinx {
 
@@ -40,16 +43,21 @@ using LanguageModel = std::unique_ptr<ngram_model_s, LanguageModelDeleter>;
 inline constexpr float kVocabularyWeight = 0.01f;
 inline constexpr double kKnownWordShare = 0.1;
 
-// The main language model at `path`, in the decoder's log base; null when it
-// cannot be read.
-LanguageModel readLanguageModel(ps_decoder_s* decoder, const std::string& path);
+// The main language model at `path`, read with the decoder options in
+// `config` (which it does not keep) and in the log base a decoder made from
+// them uses, so it can be read before or beside the decoder; null when it
+// cannot be read. Any thread.
+LanguageModel readLanguageModel(cmd_ln_s* config, const std::string& path);
 
 // Makes `decoder` search with `main` (taken) mixed with the single-word
 // entries of `strings`; `english` as for missingPronunciations. Only words
 // with a pronunciation join the mix; with none, the decoder searches with
-// `main` alone. False when the decoder refuses the search (it is then
+// `main` alone. `cut`: the dictionary the decoder read, whose left-out
+// entries still count as the dictionary's (null: it read the whole one).
+// False when the decoder refuses the search (it is then
 // unusable).
 bool searchWithVocabulary(ps_decoder_s* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english);
+                          const std::vector<std::string>& strings, bool english,
+                          const CutDictionary* cut = nullptr);
 
 }  // namespace platform::pocketsphinx

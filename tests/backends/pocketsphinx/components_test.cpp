@@ -11,6 +11,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/pocketsphinx/decoder.h"
+#include "platform/pocketsphinx/dictionary.h"
 #include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
 
@@ -46,6 +47,44 @@ TEST(ModelFiles, FollowTheFolderLayout) {
   EXPECT_EQ(files.languageModel, "/m/en-us/en-us.lm.bin");
   EXPECT_EQ(files.dictionary, "/m/en-us/cmudict-en-us.dict");
   EXPECT_FALSE(modelFilesReadable(modelFiles("/nonexistent", "en-us")));
+}
+
+// A file's memory grows with its decoders, so their number must stop
+// growing with the cores: one per core up to the bound, never none.
+TEST(DecoderCount, FollowsTheCoresUpToABoundThatHoldsOnAnyMachine) {
+  const struct {
+    size_t cores;
+    size_t decoders;
+  } cases[] = {
+      {0, 1},  // affinity unknown: still one decoder
+      {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 4}, {16, 4}, {64, 4}, {1024, 4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(decoderCount(c.cores), c.decoders) << c.cores << " cores";
+}
+
+// The cut dictionary drops only what it can read as an entry of a word the
+// language model lacks: any other line reaches the library, which reports
+// a damaged one.
+TEST(CutDictionary, DropsOnlyPlainEntriesOfWordsTheLanguageModelLacks) {
+  const std::vector<std::string> words = {"<s>", "a", "twenty", "usd"};  // sorted
+  const struct {
+    const char* line;
+    bool kept;
+  } cases[] = {
+      {"a AH", true},
+      {"a(2) EY", true},  // a variant follows its word
+      {"twenty T W EH N T IY", true},
+      {"zywicki Z IH W IH K IY", false},
+      {"zywicki(2) Z IH W IH K IY", false},
+      {"a(x) EY", true},            // a variant too, as far as the cut goes
+      {"twenty(2)", true},          // no phones: not an entry, the library judges it
+      {"zywicki z ih", true},       // phones the model cannot have
+      {"zywicki\tZ IH", true},      // another layout
+      {"zywicki  Z IH", true},
+      {"", true},
+      {"\x01\x7f\xfe garbage", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(keepsLine(c.line, words), c.kept) << '"' << c.line << '"';
 }
 
 // The name a debugger or `top -H` shows for the calling thread.

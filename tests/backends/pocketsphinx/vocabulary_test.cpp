@@ -87,4 +87,33 @@ TEST(DecoderLoader, EveryDecoderCarriesTheVocabularyItWasTakenWith) {
   EXPECT_FALSE(knows(later.value(), "tavrin"));
 }
 
+std::string phonesOf(const Decoder& decoder, const std::string& entry) {
+  char* phones = ps_lookup_word(decoder.get(), entry.c_str());
+  std::string text = phones != nullptr ? phones : "";
+  ckd_free(phones);
+  return text;
+}
+
+// Decoders read the dictionary cut to the language model's words; a word
+// the cut left out is still the dictionary's when the vocabulary brings it:
+// every variant, as the model's dictionary writes it, not a guessed one.
+TEST(DecoderLoader, VocabularyWordsTheCutLeftOutKeepTheDictionarysPronunciations) {
+  const auto decoder = loadDecoder(modelFiles(testing_support::modelRoot(), "en-us"),
+                                   {"Zywicki", "Kightlinger", "Tavrin"});
+  ASSERT_TRUE(decoder.ok());
+  const struct {
+    const char* entry;
+    const char* phones;  // empty: no such entry
+  } cases[] = {
+      {"zywicki", "Z IH W IH K IY"},
+      {"kightlinger", "K AY T AH L IH NG ER"},
+      {"kightlinger(2)", "K AY T L IH NG ER"},
+      {"kightlinger(3)", ""},
+      {"abbreviate", "AH B R IY V IY EY T"},  // in the language model: read as ever
+      {"'tis", ""},                           // left out, and not asked for
+  };
+  for (const auto& c : cases) EXPECT_EQ(phonesOf(decoder.value(), c.entry), c.phones) << c.entry;
+  EXPECT_FALSE(phonesOf(decoder.value(), "tavrin").empty()) << "a name the dictionary lacks";
+}
+
 }  // namespace
