@@ -11,7 +11,7 @@ packages=(
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx pocketsphinx-en-us pocketsphinx-testdata
   libsndfile1-dev libsoxr-dev portaudio19-dev libasound2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
-  sox libsox-fmt-mp3 time flite wamerican-small wamerican wamerican-large
+  sox libsox-fmt-mp3 time flite wamerican-small wamerican wamerican-large libicu-dev
 )
 missing=()
 for p in "${packages[@]}"; do
