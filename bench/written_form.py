@@ -11,7 +11,8 @@ the way the written-form tables write it. Figures:
   some other way); a number whose words the recognizer got wrong is left
   out.
 - dictated marks written: the mark is in the transcript and its words are
-  not, of all marks dictated.
+  not, of all marks dictated; a "." or "?" at the very end does not count,
+  the transcript would end with one anyway.
 - command words left: the words of a dictated mark still in the transcript,
   of all marks dictated.
 Each figure is one pass: transcripts do not vary from run to run."""
@@ -75,7 +76,7 @@ def score(text, spans, tally):
             if has_words(left_text, said):
                 tally["left"] += 1
                 left_text = left_text.replace(said.split()[-1], "", 1)
-            elif shown in left_text:
+            elif shown in left_text[:-1] or (shown not in ".?" and shown in left_text):
                 tally["written"] += 1
                 left_text = left_text.replace(shown, " ", 1)
             continue

@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -56,25 +58,68 @@ bool addPronunciations(ps_decoder_t* decoder, const std::string& word, const std
   return !pronunciations.empty();
 }
 
+// A phrase's pronunciations: its words' own, one after the other, each
+// word's first two variants at most.
+std::vector<std::string> phrasePronunciations(ps_decoder_t* decoder, const std::string& phrase) {
+  std::vector<std::string> combined = {""};
+  for (size_t at = 0; at <= phrase.size();) {
+    const size_t end = std::min(phrase.find('_', at), phrase.size());
+    std::vector<std::string> variants = lookUp(decoder, phrase.substr(at, end - at));
+    if (variants.empty()) return {};
+    if (variants.size() > 2) variants.resize(2);
+    std::vector<std::string> next;
+    for (const std::string& prefix : combined) {
+      for (const std::string& variant : variants) next.push_back(prefix.empty() ? variant : prefix + " " + variant);
+    }
+    combined = std::move(next);
+    at = end + 1;
+  }
+  return combined;
+}
+
 struct VocabularyWord {
   std::string lower;
-  bool known;  // the dictionary had it
+  double share;  // of the vocabulary model, before normalising
 };
 
+// The marks a user dictates, which the transcript writes as marks. The main
+// model gives them little weight mid-sentence, where they are said. A phrase
+// is one word of the decoder, its parts joined by "_" and said one after
+// the other: weighting "new" alone would make "knew" and "you" new.
+constexpr std::array kCommandWords = {"comma",           "period",           "colon",
+                                      "semicolon",       "question_mark",    "exclamation_point",
+                                      "exclamation_mark", "new_line",        "new_paragraph"};
+
 // The vocabulary words the decoder can say, adding the missing
-// pronunciations on the way.
+// pronunciations on the way; in English also the command words.
 std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
                                                const std::vector<std::string>& strings, bool english) {
   std::set<std::string> seen;
   std::vector<VocabularyWord> words;
-  for (const std::string& string : strings) {
-    if (!isSingleWord(string)) continue;
+  auto add = [&](const std::string& string, double knownShare, double missingShare) {
     const std::string lower = asciiLower(string);
-    if (!seen.insert(lower).second) continue;
+    if (!seen.insert(lower).second) return;
     if (!lookUp(decoder, lower).empty())
-      words.push_back({lower, true});
+      words.push_back({lower, knownShare});
     else if (addPronunciations(decoder, string, lower, english))
-      words.push_back({lower, false});
+      words.push_back({lower, missingShare});
+  };
+  for (const std::string& string : strings) {
+    if (isSingleWord(string)) add(string, kKnownWordShare, 1.0);
+  }
+  if (!english) return words;
+  for (const std::string word : kCommandWords) {
+    if (word.find('_') == std::string::npos) {
+      add(word, kCommandWordShare, kCommandWordShare);
+      continue;
+    }
+    const std::vector<std::string> pronunciations = phrasePronunciations(decoder, word);
+    bool added = false;
+    for (size_t i = 0; i < pronunciations.size(); ++i) {
+      const std::string entry = i == 0 ? word : word + "(" + std::to_string(i + 1) + ")";
+      added = ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) >= 0 || added;
+    }
+    if (added) words.push_back({word, kCommandWordShare});
   }
   return words;
 }
@@ -83,11 +128,10 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder,
 // text goes through an anonymous in-memory file: nothing is written to disk.
 LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWord>& words) {
   double shares = 0;
-  for (const VocabularyWord& word : words) shares += word.known ? kKnownWordShare : 1.0;
+  for (const VocabularyWord& word : words) shares += word.share;
   std::string text = "\\data\\\nngram 1=" + std::to_string(words.size()) + "\n\n\\1-grams:\n";
   for (const VocabularyWord& word : words) {
-    const double share = word.known ? kKnownWordShare : 1.0;
-    text += std::to_string(std::log10(share / shares)) + " " + word.lower + "\n";
+    text += std::to_string(std::log10(word.share / shares)) + " " + word.lower + "\n";
   }
   text += "\n\\end\\\n";
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);

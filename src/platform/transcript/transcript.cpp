@@ -143,7 +143,12 @@ std::vector<Piece> Transcript::pieces(const std::string& segment) const {
   std::vector<std::string> spoken;
   std::string word;
   while (stream >> word) {
-    if (!isFiller(word)) spoken.push_back(writesEnglish_ ? asciiLower(word) : word);
+    if (isFiller(word)) continue;
+    // A recognizer may hear a phrase as one word, its parts joined by "_".
+    std::istringstream parts(word);
+    for (std::string part; std::getline(parts, part, '_');) {
+      if (!part.empty()) spoken.push_back(writesEnglish_ ? asciiLower(part) : part);
+    }
   }
   if (writesEnglish_) return writtenForm(spoken);
   std::vector<Piece> plain;
