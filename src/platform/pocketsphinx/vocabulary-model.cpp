@@ -69,7 +69,8 @@ std::vector<std::string> phrasePronunciations(ps_decoder_t* decoder, const std::
     if (variants.size() > 2) variants.resize(2);
     std::vector<std::string> next;
     for (const std::string& prefix : combined) {
-      for (const std::string& variant : variants) next.push_back(prefix.empty() ? variant : prefix + " " + variant);
+      for (const std::string& variant : variants)
+        next.push_back(prefix.empty() ? variant : prefix + " " + variant);
     }
     combined = std::move(next);
     at = end + 1;
@@ -86,9 +87,15 @@ struct VocabularyWord {
 // model gives them little weight mid-sentence, where they are said. A phrase
 // is one word of the decoder, its parts joined by "_" and said one after
 // the other: weighting "new" alone would make "knew" and "you" new.
-constexpr std::array kCommandWords = {"comma",           "period",           "colon",
-                                      "semicolon",       "question_mark",    "exclamation_point",
-                                      "exclamation_mark", "new_line",        "new_paragraph"};
+constexpr std::array kCommandWords = {"comma",
+                                      "period",
+                                      "colon",
+                                      "semicolon",
+                                      "question_mark",
+                                      "exclamation_point",
+                                      "exclamation_mark",
+                                      "new_line",
+                                      "new_paragraph"};
 
 // The vocabulary words the decoder can say, adding the missing
 // pronunciations on the way; in English also the command words.

@@ -31,21 +31,21 @@ const std::array<Dictated, 11>& marks() {
 
 // Words before which a command word is a noun: "a comma", "the colon", "a
 // new line of products", "came to a full stop", "this period".
-constexpr std::array kDeterminers = {"a",    "an",   "the",   "this", "that",  "these", "those",
-                                     "each", "every", "any",  "no",   "my",    "your",  "his",
-                                     "her",  "its",  "our",   "their", "same", "whole"};
+constexpr std::array kDeterminers = {"a",    "an",    "the", "this",  "that", "these", "those",
+                                     "each", "every", "any", "no",    "my",   "your",  "his",
+                                     "her",  "its",   "our", "their", "same", "whole"};
 
 // Words that make "period" the noun of time before it ("the trial period",
 // "a long period") beyond the determiners.
 constexpr std::array kPeriodOf = {
-    "long",      "short",     "brief",    "trial",      "grace",    "waiting",   "notice",
-    "billing",   "payment",   "time",     "given",      "certain",  "limited",   "initial",
-    "free",      "test",      "extended", "entire",     "first",    "second",    "third",
-    "last",      "next",      "previous", "following",  "holiday",  "rest",      "early",
-    "later",     "earlier",   "fixed",    "contract",   "warranty", "refund",    "return",
-    "renewal",   "reporting", "transition", "cooling",  "probation", "probationary", "fiscal",
-    "accounting", "tax",      "day",      "week",       "month",    "year",      "quarter",
-    "lock",      "vesting",   "settlement", "review",   "introductory", "specified", "such",
+    "long",       "short",     "brief",      "trial",     "grace",        "waiting",      "notice",
+    "billing",    "payment",   "time",       "given",     "certain",      "limited",      "initial",
+    "free",       "test",      "extended",   "entire",    "first",        "second",       "third",
+    "last",       "next",      "previous",   "following", "holiday",      "rest",         "early",
+    "later",      "earlier",   "fixed",      "contract",  "warranty",     "refund",       "return",
+    "renewal",    "reporting", "transition", "cooling",   "probation",    "probationary", "fiscal",
+    "accounting", "tax",       "day",        "week",      "month",        "year",         "quarter",
+    "lock",       "vesting",   "settlement", "review",    "introductory", "specified",    "such",
 };
 
 template <size_t N>

@@ -12,15 +12,21 @@ struct Named {
 
 // The words below a hundred that stand alone.
 constexpr std::array<Named, 20> kBelowTwenty = {{
-    {"zero", 0},     {"one", 1},       {"two", 2},        {"three", 3},      {"four", 4},
-    {"five", 5},     {"six", 6},       {"seven", 7},      {"eight", 8},      {"nine", 9},
-    {"ten", 10},     {"eleven", 11},   {"twelve", 12},    {"thirteen", 13},  {"fourteen", 14},
-    {"fifteen", 15}, {"sixteen", 16},  {"seventeen", 17}, {"eighteen", 18},  {"nineteen", 19},
+    {"zero", 0},     {"one", 1},      {"two", 2},        {"three", 3},     {"four", 4},
+    {"five", 5},     {"six", 6},      {"seven", 7},      {"eight", 8},     {"nine", 9},
+    {"ten", 10},     {"eleven", 11},  {"twelve", 12},    {"thirteen", 13}, {"fourteen", 14},
+    {"fifteen", 15}, {"sixteen", 16}, {"seventeen", 17}, {"eighteen", 18}, {"nineteen", 19},
 }};
 
 constexpr std::array<Named, 8> kTens = {{
-    {"twenty", 20}, {"thirty", 30}, {"forty", 40}, {"fifty", 50},
-    {"sixty", 60},  {"seventy", 70}, {"eighty", 80}, {"ninety", 90},
+    {"twenty", 20},
+    {"thirty", 30},
+    {"forty", 40},
+    {"fifty", 50},
+    {"sixty", 60},
+    {"seventy", 70},
+    {"eighty", 80},
+    {"ninety", 90},
 }};
 
 struct Scale {
@@ -28,18 +34,20 @@ struct Scale {
   uint64_t value;
 };
 constexpr std::array<Scale, 3> kScales = {{
-    {"thousand", 1'000}, {"million", 1'000'000}, {"billion", 1'000'000'000},
+    {"thousand", 1'000},
+    {"million", 1'000'000},
+    {"billion", 1'000'000'000},
 }};
 
 // Ordinal words; a tens ordinal ("twentieth") or a tens word followed by one
 // of the first nine ("twenty first") makes the days above nineteen.
 constexpr std::array<Named, 23> kOrdinals = {{
-    {"first", 1},       {"second", 2},      {"third", 3},         {"fourth", 4},
-    {"fifth", 5},       {"sixth", 6},       {"seventh", 7},       {"eighth", 8},
-    {"ninth", 9},       {"tenth", 10},      {"eleventh", 11},     {"twelfth", 12},
-    {"thirteenth", 13}, {"fourteenth", 14}, {"fifteenth", 15},    {"sixteenth", 16},
-    {"seventeenth", 17}, {"eighteenth", 18}, {"nineteenth", 19},  {"twentieth", 20},
-    {"thirtieth", 30},  {"fortieth", 40},   {"fiftieth", 50},
+    {"first", 1},        {"second", 2},      {"third", 3},       {"fourth", 4},
+    {"fifth", 5},        {"sixth", 6},       {"seventh", 7},     {"eighth", 8},
+    {"ninth", 9},        {"tenth", 10},      {"eleventh", 11},   {"twelfth", 12},
+    {"thirteenth", 13},  {"fourteenth", 14}, {"fifteenth", 15},  {"sixteenth", 16},
+    {"seventeenth", 17}, {"eighteenth", 18}, {"nineteenth", 19}, {"twentieth", 20},
+    {"thirtieth", 30},   {"fortieth", 40},   {"fiftieth", 50},
 }};
 
 template <typename Table>
@@ -131,7 +139,8 @@ std::optional<Cardinal> readCardinal(const Words& words, size_t at) {
     next += chunk->length;
     total.length += chunk->length;
     const Scale* scale = scaleOf(wordAt(words, next));
-    if (scale == nullptr || scale->value >= lastScale || chunk->value == 0 || chunk->value >= 1000) {
+    if (scale == nullptr || scale->value >= lastScale || chunk->value == 0 ||
+        chunk->value >= 1000) {
       total.value += chunk->value;
       return total;
     }

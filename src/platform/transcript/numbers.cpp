@@ -11,14 +11,13 @@ namespace {
 // are not here: their sign comes before the digits (money.cpp). Time units
 // ("hours", "days") are not either: "three days" is how a person writes it.
 constexpr std::array kUnits = {
-    "usdt",       "trc20",       "bitcoin",    "bitcoins",   "btc",       "pounds",
-    "pound",      "pence",       "cents",      "cent",       "yen",       "francs",
-    "rupees",     "pesos",       "kilograms",  "kilogram",   "grams",     "gram",
-    "milligrams", "milliliters", "liters",     "litres",     "gallons",   "ounces",
-    "kilometers", "kilometres",  "meters",     "metres",     "miles",     "feet",
-    "inches",     "centimeters", "millimeters", "degrees",   "kilobytes", "megabytes",
-    "gigabytes",  "terabytes",   "megahertz",  "gigahertz",  "volts",     "watts",
-    "kilowatts",  "o'clock",
+    "usdt",      "trc20",     "bitcoin",   "bitcoins",    "btc",         "pounds",      "pound",
+    "pence",     "cents",     "cent",      "yen",         "francs",      "rupees",      "pesos",
+    "kilograms", "kilogram",  "grams",     "gram",        "milligrams",  "milliliters", "liters",
+    "litres",    "gallons",   "ounces",    "kilometers",  "kilometres",  "meters",      "metres",
+    "miles",     "feet",      "inches",    "centimeters", "millimeters", "degrees",     "kilobytes",
+    "megabytes", "gigabytes", "terabytes", "megahertz",   "gigahertz",   "volts",       "watts",
+    "kilowatts", "o'clock",
 };
 
 }  // namespace

@@ -6,13 +6,14 @@
 namespace platform::transcript {
 namespace {
 
-constexpr std::array kMonths = {"January", "February", "March",     "April",   "May",      "June",
-                                "July",    "August",   "September", "October", "November", "December"};
+constexpr std::array kMonths = {"January",   "February", "March",    "April",
+                                "May",       "June",     "July",     "August",
+                                "September", "October",  "November", "December"};
 
 // Words after which "may" and "march" are verbs: "we may second it",
 // "they march third".
-constexpr std::array kSubjects = {"i",    "you",  "he",   "she",   "it",    "we",   "they",
-                                  "who",  "that", "which", "this", "there", "one",  "troops"};
+constexpr std::array kSubjects = {"i",   "you",  "he",    "she",  "it",    "we",  "they",
+                                  "who", "that", "which", "this", "there", "one", "troops"};
 
 // Words after which a year is said the short way: "in ten fifty".
 constexpr std::array kBeforeYears = {"in", "since", "until", "till", "year"};
@@ -24,9 +25,16 @@ struct Meridiem {
   const char* written;
 };
 constexpr std::array<Meridiem, 10> kMeridiems = {{
-    {{"a.m.", ""}, "AM"}, {{"am", ""}, "AM"},   {{"a.", "m."}, "AM"}, {{"a", "m."}, "AM"},
-    {{"a", "m"}, "AM"},   {{"p.m.", ""}, "PM"}, {{"pm", ""}, "PM"},   {{"p.", "m."}, "PM"},
-    {{"p", "m."}, "PM"},  {{"p", "m"}, "PM"},
+    {{"a.m.", ""}, "AM"},
+    {{"am", ""}, "AM"},
+    {{"a.", "m."}, "AM"},
+    {{"a", "m."}, "AM"},
+    {{"a", "m"}, "AM"},
+    {{"p.m.", ""}, "PM"},
+    {{"pm", ""}, "PM"},
+    {{"p.", "m."}, "PM"},
+    {{"p", "m."}, "PM"},
+    {{"p", "m"}, "PM"},
 }};
 
 template <size_t N>
@@ -77,7 +85,8 @@ std::optional<std::pair<int, size_t>> readYear(const Words& words, size_t at, bo
     const int digit = digitWord(wordAt(words, next + 1));
     if (isOh(wordAt(words, next)) && digit > 0) return std::pair{first * 100 + digit, size_t{3}};
     const std::optional<Cardinal> rest = readBelowHundred(words, next);
-    if (rest && rest->value >= 10) return std::pair{first * 100 + static_cast<int>(rest->value), 1 + rest->length};
+    if (rest && rest->value >= 10)
+      return std::pair{first * 100 + static_cast<int>(rest->value), 1 + rest->length};
   }
   if (!expected || first != 2 || wordAt(words, at + 1) != "thousand") return std::nullopt;
   const bool joined = wordAt(words, at + 2) == "and";

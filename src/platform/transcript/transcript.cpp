@@ -191,7 +191,8 @@ std::string Transcript::caseSentences(const std::vector<Piece>& pieces, Segment&
       if (previous == Kind::kBreak) {
         while (!out.empty() && out.back() == '\n') out.pop_back();
       }
-      if (!previous) (piece.kind == Kind::kMark ? segment.opensWithMark : segment.opensWithBreak) = true;
+      if (!previous)
+        (piece.kind == Kind::kMark ? segment.opensWithMark : segment.opensWithBreak) = true;
       out += piece.text;
       previous = piece.kind;
       const char mark = piece.text[0];
@@ -214,7 +215,8 @@ std::string Transcript::caseSentences(const std::vector<Piece>& pieces, Segment&
     previous = piece.kind;
   }
   segment.endsWithBreak = previous == Kind::kBreak;
-  segment.leavesSentenceOpen = previous == Kind::kMark && out.back() != '.' && out.back() != '?' && out.back() != '!';
+  segment.leavesSentenceOpen =
+      previous == Kind::kMark && out.back() != '.' && out.back() != '?' && out.back() != '!';
   if (writesEnglish_ && !spoken.empty() && asksQuestion(spoken, written)) segment.endMark = "?";
   return out;
 }

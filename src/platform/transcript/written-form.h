@@ -64,14 +64,14 @@ struct Span {
 using Tagger = Span (*)(const Words& words, size_t at);
 
 // The categories, each in its own file.
-Span tagDate(const Words& words, size_t at);        // times-dates.cpp
-Span tagYear(const Words& words, size_t at);        // times-dates.cpp
-Span tagTime(const Words& words, size_t at);        // times-dates.cpp
-Span tagMoney(const Words& words, size_t at);       // money.cpp
-Span tagPercent(const Words& words, size_t at);     // money.cpp
-Span tagDigitString(const Words& words, size_t at); // numbers.cpp
-Span tagCardinal(const Words& words, size_t at);    // numbers.cpp: decimals too
-Span tagMark(const Words& words, size_t at);        // marks.cpp
+Span tagDate(const Words& words, size_t at);         // times-dates.cpp
+Span tagYear(const Words& words, size_t at);         // times-dates.cpp
+Span tagTime(const Words& words, size_t at);         // times-dates.cpp
+Span tagMoney(const Words& words, size_t at);        // money.cpp
+Span tagPercent(const Words& words, size_t at);      // money.cpp
+Span tagDigitString(const Words& words, size_t at);  // numbers.cpp
+Span tagCardinal(const Words& words, size_t at);     // numbers.cpp: decimals too
+Span tagMark(const Words& words, size_t at);         // marks.cpp
 
 // A unit or currency that keeps its word after the digits ("USDT",
 // "pounds", "kilometers"), which makes a lone digit before it digits.

@@ -18,7 +18,8 @@ class SpellOut : public testing::Test {
  protected:
   void SetUp() override {
     UErrorCode status = U_ZERO_ERROR;
-    speller_ = std::make_unique<icu::RuleBasedNumberFormat>(icu::URBNF_SPELLOUT, icu::Locale::getUS(), status);
+    speller_ = std::make_unique<icu::RuleBasedNumberFormat>(icu::URBNF_SPELLOUT,
+                                                            icu::Locale::getUS(), status);
     ASSERT_TRUE(U_SUCCESS(status)) << u_errorName(status);
   }
 
@@ -70,7 +71,8 @@ TEST_F(SpellOut, CardinalsComeBackAsTheirDigits) {
 TEST_F(SpellOut, LoneDigitsStayWordsAndRoundMillionsKeepTheirWord) {
   for (int64_t value = 0; value < 10; ++value) {
     const std::string spoken = spelled(value, "%spellout-cardinal");
-    EXPECT_EQ(written(spoken), std::string(1, static_cast<char>(spoken[0] - 'a' + 'A')) + spoken.substr(1) + ".");
+    EXPECT_EQ(written(spoken),
+              std::string(1, static_cast<char>(spoken[0] - 'a' + 'A')) + spoken.substr(1) + ".");
   }
   for (int64_t value : {1, 7, 25, 310, 999}) {
     const std::string spoken = spelled(value * 1'000'000, "%spellout-cardinal");

@@ -17,7 +17,8 @@ struct Case {
   const char* written;
 };
 
-const FormatOptions kEnglish{true, true, {"Claude", "quote", "USDT", "TRC20", "invoice", "partner"}};
+const FormatOptions kEnglish{
+    true, true, {"Claude", "quote", "USDT", "TRC20", "invoice", "partner"}};
 
 void expectWritten(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
@@ -163,7 +164,8 @@ TEST(WrittenForm, DigitString) {
 
 TEST(WrittenForm, DictatedMarks) {
   expectWritten({
-      {"dear partner comma the invoice is attached period", "Dear partner, the invoice is attached."},
+      {"dear partner comma the invoice is attached period",
+       "Dear partner, the invoice is attached."},
       {"did you pay question mark", "Did you pay?"},
       {"great exclamation point", "Great!"},
       {"great exclamation mark", "Great!"},
@@ -218,7 +220,8 @@ TEST(WrittenForm, AcrossSegmentsAndHypotheses) {
        {true, "dear partner", "Dear partner."},
        {false, "comma the", "Dear partner, the"},
        {true, "comma the invoice", "Dear partner, the invoice."}},
-      {{true, "dear partner comma", "Dear partner,"}, {true, "the invoice", "Dear partner, the invoice."}},
+      {{true, "dear partner comma", "Dear partner,"},
+       {true, "the invoice", "Dear partner, the invoice."}},
       {{true, "hello", "Hello."}, {true, "new line thanks", "Hello\nThanks."}},
       {{true, "hello new paragraph", "Hello\n\n"}, {true, "thanks", "Hello\n\nThanks."}},
       {{true, "paid", "Paid."}, {true, "question mark", "Paid?"}, {true, "next", "Paid? Next."}},
@@ -241,10 +244,12 @@ TEST(WrittenForm, AcrossSegmentsAndHypotheses) {
 
 // Without punctuation, or for another language, the words stay as decoded.
 TEST(WrittenForm, OnlyForEnglishWithPunctuation) {
-  for (const FormatOptions& options : {FormatOptions{false, true, {}}, FormatOptions{true, false, {}}}) {
+  for (const FormatOptions& options :
+       {FormatOptions{false, true, {}}, FormatOptions{true, false, {}}}) {
     Transcript transcript(options);
     transcript.commit("twelve percent comma");
-    EXPECT_NE(transcript.text().find("welve percent comma"), std::string::npos) << transcript.text();
+    EXPECT_NE(transcript.text().find("welve percent comma"), std::string::npos)
+        << transcript.text();
   }
 }
 

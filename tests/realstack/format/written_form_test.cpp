@@ -28,11 +28,16 @@ namespace fs = std::filesystem;
 constexpr double kPlainWordErrorRate = 0.324;
 constexpr double kAllowedWorsening = 0.01;
 
-const std::map<std::string, std::string> kCommands = {
-    {"comma", ","},        {"period", "."},           {"full stop", "."},
-    {"question mark", "?"}, {"exclamation point", "!"}, {"exclamation mark", "!"},
-    {"colon", ":"},        {"semicolon", ";"},        {"new line", "\n"},
-    {"new paragraph", "\n\n"}};
+const std::map<std::string, std::string> kCommands = {{"comma", ","},
+                                                      {"period", "."},
+                                                      {"full stop", "."},
+                                                      {"question mark", "?"},
+                                                      {"exclamation point", "!"},
+                                                      {"exclamation mark", "!"},
+                                                      {"colon", ":"},
+                                                      {"semicolon", ";"},
+                                                      {"new line", "\n"},
+                                                      {"new paragraph", "\n\n"}};
 
 // One line of written-form.txt: the spoken text and its bracketed spans,
 // each paired with its written form.
@@ -44,7 +49,8 @@ struct Dictation {
 std::vector<std::string> bracketed(const std::string& text) {
   std::vector<std::string> spans;
   const std::regex span(R"(\[([^\]]*)\])");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), span); it != std::sregex_iterator(); ++it)
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), span); it != std::sregex_iterator();
+       ++it)
     spans.push_back((*it)[1]);
   return spans;
 }
@@ -96,7 +102,8 @@ bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; 
 bool writtenIn(const std::string& text, const std::string& written) {
   for (size_t at = text.find(written); at != std::string::npos; at = text.find(written, at + 1)) {
     const size_t end = at + written.size();
-    if ((at == 0 || !isAlnum(text[at - 1])) && (end == text.size() || !isAlnum(text[end]))) return true;
+    if ((at == 0 || !isAlnum(text[at - 1])) && (end == text.size() || !isAlnum(text[end])))
+      return true;
   }
   return false;
 }
@@ -154,14 +161,16 @@ TEST(WrittenForm, SynthesizedDictationIsWrittenAsTheTablesSay) {
   for (const char* voice : {"slt", "kal16", "rms", "awb"}) {
     for (size_t i = 0; i < dictations.size(); ++i) {
       const std::string wav = dir / (std::string(voice) + "-" + std::to_string(i) + ".wav");
-      ASSERT_TRUE(testing_support::synthesize(voice, dictations[i].spoken, dir / "raw.wav", wav)) << voice;
+      ASSERT_TRUE(testing_support::synthesize(voice, dictations[i].spoken, dir / "raw.wav", wav))
+          << voice;
       recordings.push_back({&dictations[i], wav, ""});
     }
   }
   // Two transcriptions at a time: each one mostly loads its model.
   std::atomic<size_t> next{0};
   const auto work = [&] {
-    for (size_t i; (i = next++) < recordings.size();) recordings[i].text = transcribe(recordings[i].wav);
+    for (size_t i; (i = next++) < recordings.size();)
+      recordings[i].text = transcribe(recordings[i].wav);
   };
   std::thread helper(work);
   work();
@@ -171,11 +180,13 @@ TEST(WrittenForm, SynthesizedDictationIsWrittenAsTheTablesSay) {
     std::cout << fs::path(r.wav).stem().string() << ": " << nlohmann::json(r.text).dump() << "\n";
     score(*r.dictation, r.text, tally);
   }
-  std::cout << "numbers written right: " << tally.right << " of " << tally.heard << " heard; marks written: "
-            << tally.written << " of " << tally.marks << ", command words left: " << tally.left << "\n";
+  std::cout << "numbers written right: " << tally.right << " of " << tally.heard
+            << " heard; marks written: " << tally.written << " of " << tally.marks
+            << ", command words left: " << tally.left << "\n";
   // Each table holds: some voice gets one of its sentences wholly right.
   for (const Dictation& d : dictations)
-    EXPECT_GE(tally.rightByCategory[d.category], 1u) << "no sentence of \"" << d.category << "\" written right";
+    EXPECT_GE(tally.rightByCategory[d.category], 1u)
+        << "no sentence of \"" << d.category << "\" written right";
   EXPECT_GE(static_cast<double>(tally.right), 0.9 * static_cast<double>(tally.heard));
   EXPECT_GE(static_cast<double>(tally.written), 0.7 * static_cast<double>(tally.marks));
   EXPECT_LE(static_cast<double>(tally.left), 0.1 * static_cast<double>(tally.marks));
@@ -186,7 +197,8 @@ TEST(WrittenForm, SynthesizedDictationIsWrittenAsTheTablesSay) {
 TEST(WrittenForm, ReadSpeechGainsNoDictatedMark) {
   wer::Tally tally;
   const auto librivox = wer::librivoxTranscripts();
-  const auto cards = wer::transcripts(std::string(testing_support::kCardsDir) + "/cards.transcription");
+  const auto cards =
+      wer::transcripts(std::string(testing_support::kCardsDir) + "/cards.transcription");
   ASSERT_EQ(librivox.size(), 5u);
   ASSERT_FALSE(cards.empty());
   for (const auto& [folder, set] : {std::pair{std::string(testing_support::kLibrivoxDir), librivox},
