@@ -24,6 +24,7 @@ import longfile  # noqa: E402
 import levelmeter  # noqa: E402
 import live  # noqa: E402
 import vocabulary  # noqa: E402
+import written_form  # noqa: E402
 from table import log, print_table  # noqa: E402
 from wer import LIBRIVOX, transcripts  # noqa: E402
 
@@ -38,7 +39,7 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="runs per figure")
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
-    parser.add_argument("--sections", default="level,file,long,live,latency,vocabulary")
+    parser.add_argument("--sections", default="level,file,long,live,latency,vocabulary,written")
     parser.add_argument("--long-minutes", type=float, default=10,
                         help="length of the long recording, in minutes")
     parser.add_argument("--long-runs", type=int, default=1,
@@ -69,6 +70,8 @@ def main():
             rows += latency.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
     if "vocabulary" in sections:
         rows += vocabulary.rows(args.tool)
+    if "written" in sections:
+        rows += written_form.rows(args.tool)
     print_table(rows, args.runs, start_load)
 
 

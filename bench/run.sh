@@ -3,18 +3,19 @@
 # (same engine, same model) on start-up, file transcription, stop latency,
 # peak memory and word error rate, the live text's lag behind the voice,
 # recall of the contextual vocabulary (with vocabulary words falsely heard),
+# numbers and dictated marks written as the written form's tables say,
 # and the level meter against its floor.
 #
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
 # comma list of level, file, long, live, latency,
-# vocabulary; default all six), BENCH_LONG_MINUTES
+# vocabulary, written; default all seven), BENCH_LONG_MINUTES
 # (length of the long recording, default 10; 60 for an hour) and
 # BENCH_LONG_RUNS (its runs per figure, default 1: each takes minutes).
 #
 # Run it on a quiet machine: every figure except the level meter's is wall
-# time or memory of whole processes. It takes about nine minutes, plus about
+# time or memory of whole processes. It takes about sixteen minutes, plus about
 # three per run of the ten-minute recording. It starts a
 # private PulseAudio virtual microphone of its own (tests/rig/) and stops it
 # at the end; a section that cannot run reports "n/a" with the reason, and the
@@ -25,7 +26,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,file,long,live,latency,vocabulary}
+sections=${BENCH_SECTIONS:-level,file,long,live,latency,vocabulary,written}
 long_minutes=${BENCH_LONG_MINUTES:-10}
 long_runs=${BENCH_LONG_RUNS:-1}
 

@@ -80,7 +80,7 @@ ORDER = ["Launch -> ready", "File mode wall", "File mode CPU", "WER, file", "Lon
          "WER, long file", "Stdout per final byte", "Stop -> final", "WER, live",
          "First partial lag", "Word lag", "Live final starts", "Peak RSS, file",
          "Peak RSS, long file", "Peak RSS, live", "Level meter", "Vocabulary recall",
-         "False vocabulary"]
+         "False vocabulary", "Numbers written", "Dictated marks", "Command words", "False dictated"]
 
 
 def print_table(rows, runs, start_load):
