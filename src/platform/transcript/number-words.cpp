@@ -200,10 +200,13 @@ std::optional<Amount> readDigitString(const Words& words, size_t at) {
 }
 
 std::string grouped(uint64_t value) {
-  std::string digits = std::to_string(value);
-  if (value < 1000) return digits;
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
+  const std::string digits = std::to_string(value);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 }  // namespace platform::transcript

@@ -87,4 +87,14 @@ TEST(DecoderLoader, EveryDecoderCarriesTheVocabularyItWasTakenWith) {
   EXPECT_FALSE(knows(later.value(), "tavrin"));
 }
 
+// The dictated marks are heard whatever the vocabulary: "semicolon", which
+// the dictionary lacks, and the two-word commands as one word each.
+TEST(DecoderLoader, EnglishDecodersKnowTheCommandWords) {
+  DecoderLoader loader(modelFiles(testing_support::modelRoot(), "en-us"));
+  const auto decoder = loader.take({"Zoho"});
+  ASSERT_TRUE(decoder.ok());
+  for (const char* word : {"comma", "semicolon", "question_mark", "exclamation_point", "new_line", "new_paragraph"})
+    EXPECT_TRUE(knows(decoder.value(), word)) << word;
+}
+
 }  // namespace
