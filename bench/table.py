@@ -25,6 +25,14 @@ def log(message):
     print(f"  ... {message}", file=sys.stderr, flush=True)
 
 
+def print_rows(rows):
+    """Rows and their notes, for a section run on its own."""
+    for row in rows:
+        print(f"{row.label}: {row.ours}")
+        for note in row.notes:
+            print(f"  {note}")
+
+
 def median(values):
     return statistics.median(values) if values else None
 

@@ -48,14 +48,6 @@ constexpr std::array kPeriodOf = {
     "lock",       "vesting",   "settlement", "review",    "introductory", "specified",    "such",
 };
 
-template <size_t N>
-bool isOneOf(const std::string& word, const std::array<const char*, N>& set) {
-  for (const char* member : set) {
-    if (word == member) return true;
-  }
-  return false;
-}
-
 // "period" is a noun in "a long period of time", "the trial period", "a
 // period when ...": after a determiner or a word of the time it measures,
 // or before "of".

@@ -22,12 +22,7 @@ constexpr std::array kUnits = {
 
 }  // namespace
 
-bool isUnit(const std::string& word) {
-  for (const char* unit : kUnits) {
-    if (word == unit) return true;
-  }
-  return false;
-}
+bool isUnit(const std::string& word) { return isOneOf(word, kUnits); }
 
 Span written(size_t length, std::string text) {
   return Span{length, {Piece{Piece::Kind::kWritten, std::move(text)}}};

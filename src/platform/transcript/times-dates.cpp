@@ -37,14 +37,6 @@ constexpr std::array<Meridiem, 10> kMeridiems = {{
     {{"p", "m"}, "PM"},
 }};
 
-template <size_t N>
-bool isOneOf(const std::string& word, const std::array<const char*, N>& set) {
-  for (const char* member : set) {
-    if (word == member) return true;
-  }
-  return false;
-}
-
 const Meridiem* readMeridiem(const Words& words, size_t at, size_t& length) {
   for (const Meridiem& meridiem : kMeridiems) {
     const bool two = meridiem.words[1][0] != '\0';

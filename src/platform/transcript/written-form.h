@@ -77,6 +77,15 @@ Span tagMark(const Words& words, size_t at);         // marks.cpp
 // "pounds", "kilometers"), which makes a lone digit before it digits.
 bool isUnit(const std::string& word);
 
+// Whether `word` is one of `list`'s words (C strings).
+template <typename List>
+bool isOneOf(const std::string& word, const List& list) {
+  for (const char* member : list) {
+    if (word == member) return true;
+  }
+  return false;
+}
+
 // `words`: lowercase spoken words, fillers removed.
 std::vector<Piece> writtenForm(const Words& words);
 

@@ -74,12 +74,10 @@ std::vector<Dictation> readDictations() {
 }
 
 std::string transcribe(const std::string& path) {
-  testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_DICTATE, "--file", path};
-  const testing_support::RunResult run = testing_support::run(options, "", 120);
-  EXPECT_EQ(run.status, 0) << path;
-  if (run.status != 0 || run.lines.empty()) return "";
-  return nlohmann::json::parse(run.lines.back()).value("text", "");
+  const testing_support::Transcription t = testing_support::transcribeFile(ZENTROVA_DICTATE, path);
+  EXPECT_EQ(t.run.status, 0) << path;
+  EXPECT_EQ(t.kind, "final") << path;
+  return t.text;
 }
 
 // Whether `phrase`'s words come in a row among the words of `text`.

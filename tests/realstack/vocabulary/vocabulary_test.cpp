@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <memory>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 
@@ -22,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
 
 constexpr const char* kVoices[] = {"slt", "kal16", "rms", "awb"};
 // The librivox word error rate without the vocabulary (23 errors in 71
@@ -74,15 +72,11 @@ size_t common(const std::multiset<std::string>& said, std::multiset<std::string>
 
 // The final text of a clean `--file` run, or a failure.
 std::string transcribe(const std::string& path) {
-  testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_DICTATE, "--file", path};
-  const testing_support::RunResult run = testing_support::run(options, "", 120);
-  EXPECT_EQ(run.status, 0) << path;
-  EXPECT_EQ(run.stderrText, "") << path;
-  if (run.lines.empty()) return "";
-  const json last = json::parse(run.lines.back(), nullptr, false);
-  EXPECT_EQ(last.is_object() ? last.value("t", "") : "", "final") << path << ": " << run.lines.back();
-  return last.is_object() ? last.value("text", "") : "";
+  const testing_support::Transcription t = testing_support::transcribeFile(ZENTROVA_DICTATE, path);
+  EXPECT_EQ(t.run.status, 0) << path;
+  EXPECT_EQ(t.run.stderrText, "") << path;
+  EXPECT_EQ(t.kind, "final") << path << ": " << (t.run.lines.empty() ? "" : t.run.lines.back());
+  return t.text;
 }
 
 struct Dictation {
