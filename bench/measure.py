@@ -26,6 +26,7 @@ import loadtime  # noqa: E402
 import live  # noqa: E402
 import noise  # noqa: E402
 import vocabulary  # noqa: E402
+import written_form  # noqa: E402
 from table import log, print_table  # noqa: E402
 from wer import LIBRIVOX, transcripts  # noqa: E402
 
@@ -44,7 +45,7 @@ def main():
     parser.add_argument("--tail", type=float, default=0.5,
                         help="seconds between the end of the live recording and stop")
     parser.add_argument("--sections",
-                        default="level,load,file,long,live,latency,noise,vocabulary")
+                        default="level,load,file,long,live,latency,noise,vocabulary,written")
     parser.add_argument("--long-minutes", type=float, default=10,
                         help="length of the long recording, in minutes")
     parser.add_argument("--long-runs", type=int, default=1,
@@ -80,6 +81,8 @@ def main():
             rows += noise.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
     if "vocabulary" in sections:
         rows += vocabulary.rows(args.tool)
+    if "written" in sections:
+        rows += written_form.rows(args.tool)
     print_table(rows, args.runs, start_load)
 
 

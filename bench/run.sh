@@ -2,14 +2,16 @@
 # Prints the benchmark table: zentrova-dictate against pocketsphinx_continuous
 # (same engine, same model) on start-up, file transcription, stop latency,
 # peak memory and word error rate, the live text's lag behind the voice and
-# how often it rewrites a shown word, words heard in noise, recall of the contextual vocabulary (with vocabulary words falsely heard),
+# how often it rewrites a shown word, words heard in noise, recall of the
+# contextual vocabulary (with vocabulary words falsely heard), numbers and
+# dictated marks written as the written form's tables say,
 # and the level meter against its floor.
 #
 #   bench/run.sh [BUILD_DIR]      (default ./build, as scripts/setup.sh makes it)
 #
 # Environment: BENCH_RUNS (runs per figure, default 5), BENCH_SECTIONS (a
 # comma list of level, load, file, long, live, latency,
-# noise, vocabulary; default all eight), BENCH_LONG_MINUTES
+# noise, vocabulary, written; default all nine), BENCH_LONG_MINUTES
 # (length of the long recording, default 10; 60 for an hour) and
 # BENCH_LONG_RUNS (its runs per figure, default 1: each takes minutes).
 #
@@ -25,7 +27,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$repo/build}
 build=$(cd "$build" 2>/dev/null && pwd || echo "$build")
 runs=${BENCH_RUNS:-5}
-sections=${BENCH_SECTIONS:-level,load,file,long,live,latency,noise,vocabulary}
+sections=${BENCH_SECTIONS:-level,load,file,long,live,latency,noise,vocabulary,written}
 long_minutes=${BENCH_LONG_MINUTES:-10}
 long_runs=${BENCH_LONG_RUNS:-1}
 

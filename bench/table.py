@@ -25,6 +25,14 @@ def log(message):
     print(f"  ... {message}", file=sys.stderr, flush=True)
 
 
+def print_rows(rows):
+    """Rows and their notes, for a section run on its own."""
+    for row in rows:
+        print(f"{row.label}: {row.ours}")
+        for note in row.notes:
+            print(f"  {note}")
+
+
 def median(values):
     return statistics.median(values) if values else None
 
@@ -81,7 +89,7 @@ ORDER = ["Launch -> ready", "Load: ", "File mode wall", "File mode CPU", "WER, f
          "First partial lag", "Word lag", "Partials rewriting", "Live final starts",
          "Words from noise", "Peak RSS, file",
          "Peak RSS, long file", "Peak RSS, live", "Level meter", "Vocabulary recall",
-         "False vocabulary"]
+         "False vocabulary", "Numbers written", "Dictated marks", "Command words", "False dictated"]
 
 
 def print_table(rows, runs, start_load):

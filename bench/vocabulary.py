@@ -15,7 +15,7 @@ import tempfile
 
 from children import NotAvailable
 from filemode import tool_run
-from table import Row, log
+from table import Row, log, print_rows
 from wer import LIBRIVOX, transcripts, word_error_rate
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -146,7 +146,4 @@ def rows(tool):
 
 if __name__ == "__main__":
     sys.dont_write_bytecode = True
-    for row in rows(sys.argv[1]):
-        print(f"{row.label}: {row.ours}")
-        for note in row.notes:
-            print(f"  {note}")
+    print_rows(rows(sys.argv[1]))

@@ -12,7 +12,7 @@ packages=(
   libsndfile1-dev libsoxr-dev portaudio19-dev libasound2-dev
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   sox libsox-fmt-mp3 time flite wamerican-small wamerican wamerican-large
-  mandoc python3-jsonschema
+  mandoc python3-jsonschema libicu-dev
 )
 missing=()
 for p in "${packages[@]}"; do

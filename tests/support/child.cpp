@@ -243,4 +243,16 @@ bool isJsonObjectLine(const std::string& line) {
   }
 }
 
+Transcription transcribeFile(const std::string& tool, const std::string& path) {
+  ChildOptions options;
+  options.argv = {tool, "--file", path};
+  Transcription transcription{run(options, "", 120), "", ""};
+  if (transcription.run.lines.empty()) return transcription;
+  const nlohmann::json last = nlohmann::json::parse(transcription.run.lines.back(), nullptr, false);
+  if (!last.is_object()) return transcription;
+  transcription.kind = last.value("t", "");
+  transcription.text = last.value("text", "");
+  return transcription;
+}
+
 }  // namespace testing_support

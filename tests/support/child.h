@@ -99,6 +99,16 @@ struct RunResult {
 // Runs to completion with `input` on standard input (then closed).
 RunResult run(const ChildOptions& options, const std::string& input = "", double timeoutSeconds = 60);
 
+// A file-mode run of `tool` on `path` (120 s at most), and its last line
+// read as an event: `kind` its "t" and `text` its "text", both empty when
+// the line is missing or not a JSON object.
+struct Transcription {
+  RunResult run;
+  std::string kind;
+  std::string text;
+};
+Transcription transcribeFile(const std::string& tool, const std::string& path);
+
 // NAME=VALUE lines, as the rig scripts (tests/rig/) write them for clients
 // of their servers: an environment for ChildOptions::env. Empty when the
 // file is missing.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -15,5 +16,14 @@ std::string librivox(const std::string& name);
 
 // The model root built into the tool (ZENTROVA_MODEL_ROOT).
 const char* modelRoot();
+
+// The read speech of the test data, librivox then cards: each recording
+// with its reference text. Empty when a listing cannot be read.
+struct ReadRecording {
+  std::string path;
+  std::string reference;
+  bool librivox = false;
+};
+std::vector<ReadRecording> readSpeech();
 
 }  // namespace testing_support

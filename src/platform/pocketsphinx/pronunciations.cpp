@@ -27,6 +27,8 @@ const std::map<std::string, std::vector<std::string>>& handWritten() {
       {"vercel", {"V ER S AH L", "V ER S EH L"}},
       {"zoho", {"Z OW HH OW"}},
       {"proforma", {"P R OW F AO R M AH"}},
+      // A dictated mark, not a contextual string.
+      {"semicolon", {"S EH M IY K OW L AH N", "S EH M AY K OW L AH N", "S EH M IH K OW L AH N"}},
   };
   return table;
 }

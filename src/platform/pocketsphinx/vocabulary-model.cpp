@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -88,29 +90,75 @@ logmath_t* logBase(cmd_ln_t* config) {
   return base;
 }
 
+// A phrase's pronunciations: its words' own, one after the other, each
+// word's first two variants at most.
+std::vector<std::string> phrasePronunciations(ps_decoder_t* decoder, const CutDictionary* cut,
+                                              const std::string& phrase) {
+  std::vector<std::string> combined = {""};
+  for (size_t at = 0; at <= phrase.size();) {
+    const size_t end = std::min(phrase.find('_', at), phrase.size());
+    std::vector<std::string> variants = lookUp(decoder, cut, phrase.substr(at, end - at));
+    if (variants.empty()) return {};
+    if (variants.size() > 2) variants.resize(2);
+    std::vector<std::string> next;
+    for (const std::string& prefix : combined) {
+      for (const std::string& variant : variants)
+        next.push_back(prefix.empty() ? variant : prefix + " " + variant);
+    }
+    combined = std::move(next);
+    at = end + 1;
+  }
+  return combined;
+}
+
 struct VocabularyWord {
   std::string lower;
-  bool known;  // the dictionary had it
+  double share;  // of the vocabulary model, before normalising
 };
 
+// The marks a user dictates, which the transcript writes as marks. The main
+// model gives them little weight mid-sentence, where they are said. A phrase
+// is one word of the decoder, its parts joined by "_" and said one after
+// the other: weighting "new" alone would make "knew" and "you" new.
+constexpr std::array kCommandWords = {"comma",
+                                      "period",
+                                      "colon",
+                                      "semicolon",
+                                      "question_mark",
+                                      "exclamation_point",
+                                      "exclamation_mark",
+                                      "new_line",
+                                      "new_paragraph"};
+
 // The vocabulary words the decoder can say, adding the missing
-// pronunciations on the way. A word the cut dictionary left out is known all
-// the same: it goes back in with the model dictionary's own pronunciations.
+// pronunciations on the way; in English also the command words. A word the
+// cut dictionary left out is known all the same: it goes back in with the
+// model dictionary's own pronunciations.
 std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutDictionary* cut,
                                                const std::vector<std::string>& strings,
                                                bool english) {
   std::set<std::string> seen;
   std::vector<VocabularyWord> words;
-  for (const std::string& string : strings) {
-    if (!isSingleWord(string)) continue;
+  auto add = [&](const std::string& string, double knownShare, double missingShare) {
     const std::string lower = asciiLower(string);
-    if (!seen.insert(lower).second) continue;
-    if (!lookUp(decoder, nullptr, lower).empty())
-      words.push_back({lower, true});
-    else if (addEntries(decoder, lower, lookUp(decoder, cut, lower)))
-      words.push_back({lower, true});
+    if (!seen.insert(lower).second) return;
+    if (!lookUp(decoder, nullptr, lower).empty() ||
+        addEntries(decoder, lower, lookUp(decoder, cut, lower)))
+      words.push_back({lower, knownShare});
     else if (addPronunciations(decoder, cut, string, lower, english))
-      words.push_back({lower, false});
+      words.push_back({lower, missingShare});
+  };
+  for (const std::string& string : strings) {
+    if (isSingleWord(string)) add(string, kKnownWordShare, 1.0);
+  }
+  if (!english) return words;
+  for (const std::string word : kCommandWords) {
+    if (word.find('_') == std::string::npos) {
+      add(word, kCommandWordShare, kCommandWordShare);
+      continue;
+    }
+    if (addEntries(decoder, word, phrasePronunciations(decoder, cut, word)))
+      words.push_back({word, kCommandWordShare});
   }
   return words;
 }
@@ -119,11 +167,10 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutD
 // text goes through an anonymous in-memory file: nothing is written to disk.
 LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWord>& words) {
   double shares = 0;
-  for (const VocabularyWord& word : words) shares += word.known ? kKnownWordShare : 1.0;
+  for (const VocabularyWord& word : words) shares += word.share;
   std::string text = "\\data\\\nngram 1=" + std::to_string(words.size()) + "\n\n\\1-grams:\n";
   for (const VocabularyWord& word : words) {
-    const double share = word.known ? kKnownWordShare : 1.0;
-    text += std::to_string(std::log10(share / shares)) + " " + word.lower + "\n";
+    text += std::to_string(std::log10(word.share / shares)) + " " + word.lower + "\n";
   }
   text += "\n\\end\\\n";
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);

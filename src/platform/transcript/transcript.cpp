@@ -1,6 +1,7 @@
 #include "platform/transcript/transcript.h"
 
 #include <initializer_list>
+#include <optional>
 #include <sstream>
 
 namespace platform::transcript {
@@ -115,42 +116,109 @@ void Transcript::setHypothesis(const std::string& hypothesis) {
 }
 
 void Transcript::commit(const std::string& text) {
-  current_.clear();
-  const std::string segment = format(text, true);
-  if (segment.empty()) return;
-  if (!committed_.empty()) committed_ += ' ';
-  committed_ += segment;
+  current_ = {};
+  Segment segment = format(text, true);
+  if (segment.text.empty()) return;
+  committed_ = this->text(segment);
+  last_ = std::move(segment);
 }
 
 std::string Transcript::text() const {
-  if (committed_.empty()) return current_;
-  if (current_.empty()) return committed_;
-  return committed_ + ' ' + current_;
+  const std::string text = this->text(current_);
+  return current_.text.empty() ? text + last_.endMark : text;
 }
 
-std::string Transcript::format(const std::string& segment, bool finished) const {
+// The committed text and `next` joined. A dictated mark or line feed that
+// opens `next` takes the place of the automatic end mark before it.
+std::string Transcript::text(const Segment& next) const {
+  if (next.text.empty()) return committed_;
+  if (committed_.empty()) return next.text;
+  if (next.opensWithMark || next.opensWithBreak) return committed_ + next.text;
+  if (last_.endsWithBreak) return committed_ + next.text;
+  return committed_ + last_.endMark + ' ' + next.text;
+}
+
+std::vector<Piece> Transcript::pieces(const std::string& segment) const {
   std::istringstream stream(segment);
   std::vector<std::string> spoken;
   std::string word;
   while (stream >> word) {
-    if (!isFiller(word)) spoken.push_back(word);
+    if (isFiller(word)) continue;
+    // A recognizer may hear a phrase as one word, its parts joined by "_".
+    std::istringstream parts(word);
+    for (std::string part; std::getline(parts, part, '_');) {
+      if (!part.empty()) spoken.push_back(writesEnglish_ ? asciiLower(part) : part);
+    }
   }
-  if (spoken.empty()) return "";
-  std::vector<std::string> written = caseWords(spoken);
-  std::string out;
-  for (const std::string& each : written) out += (out.empty() ? "" : " ") + each;
-  if (!punctuate_) return out;
-  out = capitaliseFirst(std::move(out));
-  if (!finished) return out;
-  if (writesEnglish_ && asksQuestion(spoken, written)) return out + '?';
-  return out.back() == '.' ? out : out + '.';
+  if (writesEnglish_) return writtenForm(spoken);
+  std::vector<Piece> plain;
+  for (std::string& each : spoken) plain.push_back({Piece::Kind::kWord, std::move(each)});
+  return plain;
 }
 
-std::vector<std::string> Transcript::caseWords(const std::vector<std::string>& words) const {
-  std::vector<std::string> written;
+Transcript::Segment Transcript::format(const std::string& text, bool finished) const {
+  Segment segment;
+  const std::vector<Piece> pieces = this->pieces(text);
+  if (pieces.empty()) return segment;
+  segment.text = caseSentences(pieces, segment);
+  const Piece::Kind last = pieces.back().kind;
+  const bool dictatedEnd = last == Piece::Kind::kMark || last == Piece::Kind::kBreak;
+  if (!punctuate_ || !finished || segment.text.empty() || dictatedEnd) {
+    segment.endMark.clear();
+    return segment;
+  }
+  if (segment.endMark.empty() && segment.text.back() != '.') segment.endMark = ".";
+  return segment;
+}
+
+// Cases the words, attaches the marks and capitalises each sentence's first
+// word; sets what `segment` records of its ends, and "?" as its end mark when
+// its last sentence asks (for format to keep or drop).
+std::string Transcript::caseSentences(const std::vector<Piece>& pieces, Segment& segment) const {
+  using Kind = Piece::Kind;
+  const bool afterText = !committed_.empty();
+  bool capital = punctuate_ && !(afterText && last_.leavesSentenceOpen);
+  std::vector<std::string> spoken, written;  // of the last sentence
+  std::string out;
+  std::optional<Kind> previous;
   int nameWords = 0;
-  for (const std::string& word : words) written.push_back(caseWord(word, nameWords));
-  return written;
+  for (const Piece& piece : pieces) {
+    if (piece.kind == Kind::kMark || piece.kind == Kind::kBreak) {
+      nameWords = 0;
+      if (!previous && !afterText) continue;  // nothing to attach to
+      if (previous == Kind::kBreak && piece.kind == Kind::kMark) continue;
+      if (previous == Kind::kMark && piece.kind == Kind::kMark) out.pop_back();
+      if (previous == Kind::kBreak) {
+        while (!out.empty() && out.back() == '\n') out.pop_back();
+      }
+      if (!previous)
+        (piece.kind == Kind::kMark ? segment.opensWithMark : segment.opensWithBreak) = true;
+      out += piece.text;
+      previous = piece.kind;
+      const char mark = piece.text[0];
+      const bool endsSentence = mark == '.' || mark == '?' || mark == '!' || mark == '\n';
+      capital = punctuate_ && endsSentence;
+      if (endsSentence) {
+        spoken.clear();
+        written.clear();
+      }
+      continue;
+    }
+    std::string word = piece.kind == Kind::kWord ? caseWord(piece.text, nameWords) : piece.text;
+    if (piece.kind != Kind::kWord) nameWords = 0;
+    if (capital) word = capitaliseFirst(std::move(word));
+    capital = false;
+    spoken.push_back(piece.text);
+    written.push_back(word);
+    if (!out.empty() && previous != Kind::kBreak) out += ' ';
+    out += word;
+    previous = piece.kind;
+  }
+  segment.endsWithBreak = previous == Kind::kBreak;
+  segment.leavesSentenceOpen =
+      previous == Kind::kMark && out.back() != '.' && out.back() != '?' && out.back() != '!';
+  if (writesEnglish_ && !spoken.empty() && asksQuestion(spoken, written)) segment.endMark = "?";
+  return out;
 }
 
 // `nameWords`: how many more words after a title may still be its name;

@@ -116,4 +116,14 @@ TEST(DecoderLoader, VocabularyWordsTheCutLeftOutKeepTheDictionarysPronunciations
   EXPECT_FALSE(phonesOf(decoder.value(), "tavrin").empty()) << "a name the dictionary lacks";
 }
 
+// The dictated marks are heard whatever the vocabulary: "semicolon", which
+// the dictionary lacks, and the two-word commands as one word each.
+TEST(DecoderLoader, EnglishDecodersKnowTheCommandWords) {
+  DecoderLoader loader(modelFiles(testing_support::modelRoot(), "en-us"));
+  const auto decoder = loader.take({"Zoho"});
+  ASSERT_TRUE(decoder.ok());
+  for (const char* word : {"comma", "semicolon", "question_mark", "exclamation_point", "new_line", "new_paragraph"})
+    EXPECT_TRUE(knows(decoder.value(), word)) << word;
+}
+
 }  // namespace

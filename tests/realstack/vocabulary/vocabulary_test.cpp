@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <memory>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 
@@ -22,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using nlohmann::json;
 
 constexpr const char* kVoices[] = {"slt", "kal16", "rms", "awb"};
 // The librivox word error rate without the vocabulary (23 errors in 71
@@ -74,15 +72,11 @@ size_t common(const std::multiset<std::string>& said, std::multiset<std::string>
 
 // The final text of a clean `--file` run, or a failure.
 std::string transcribe(const std::string& path) {
-  testing_support::ChildOptions options;
-  options.argv = {ZENTROVA_DICTATE, "--file", path};
-  const testing_support::RunResult run = testing_support::run(options, "", 120);
-  EXPECT_EQ(run.status, 0) << path;
-  EXPECT_EQ(run.stderrText, "") << path;
-  if (run.lines.empty()) return "";
-  const json last = json::parse(run.lines.back(), nullptr, false);
-  EXPECT_EQ(last.is_object() ? last.value("t", "") : "", "final") << path << ": " << run.lines.back();
-  return last.is_object() ? last.value("text", "") : "";
+  const testing_support::Transcription t = testing_support::transcribeFile(ZENTROVA_DICTATE, path);
+  EXPECT_EQ(t.run.status, 0) << path;
+  EXPECT_EQ(t.run.stderrText, "") << path;
+  EXPECT_EQ(t.kind, "final") << path << ": " << (t.run.lines.empty() ? "" : t.run.lines.back());
+  return t.text;
 }
 
 struct Dictation {
@@ -141,23 +135,21 @@ TEST_F(SynthesizedDictation, SpokenVocabularyWordsComeBackSpelledAsListed) {
 // Read speech says none of the vocabulary but "partner" and the like could
 // be said; only words beyond what the reference says count.
 TEST(ReadSpeech, GainsAtMostTwoVocabularyWordsAndNoErrors) {
-  size_t falseWords = 0;
+  size_t falseWords = 0, librivox = 0;
   wer::Tally tally;
-  const auto librivox = wer::librivoxTranscripts();
-  const auto cards = wer::transcripts(std::string(testing_support::kCardsDir) + "/cards.transcription");
-  ASSERT_EQ(librivox.size(), 5u);
-  ASSERT_FALSE(cards.empty());
-  for (const auto& [folder, set] : {std::pair{std::string(testing_support::kLibrivoxDir), librivox},
-                                    std::pair{std::string(testing_support::kCardsDir), cards}}) {
-    for (const auto& [name, reference] : set) {
-      const std::string text = transcribe(folder + "/" + name + ".wav");
-      const std::multiset<std::string> heard = vocabularyIn(text, true);
-      const size_t extra = heard.size() - common(vocabularyIn(reference, true), heard);
-      if (extra > 0) std::cout << name << ": " << text << "\n";
-      falseWords += extra;
-      if (folder == testing_support::kLibrivoxDir) tally.add(reference, text);
-    }
+  const auto recordings = testing_support::readSpeech();
+  for (const testing_support::ReadRecording& r : recordings) {
+    const std::string text = transcribe(r.path);
+    const std::multiset<std::string> heard = vocabularyIn(text, true);
+    const size_t extra = heard.size() - common(vocabularyIn(r.reference, true), heard);
+    if (extra > 0) std::cout << r.path << ": " << text << "\n";
+    falseWords += extra;
+    if (!r.librivox) continue;
+    tally.add(r.reference, text);
+    ++librivox;
   }
+  ASSERT_EQ(librivox, 5u);
+  ASSERT_GT(recordings.size(), librivox) << "no cards recordings";
   std::cout << "false vocabulary words: " << falseWords << ", librivox word error rate "
             << tally.rate() << "\n";
   EXPECT_LE(falseWords, 2u);
