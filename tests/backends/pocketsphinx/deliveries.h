@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -36,40 +37,44 @@ struct Delivery {
   std::chrono::steady_clock::time_point at;  // when the handler ran
 };
 
+// What a task delivered. The handler holds the record, not this object, so
+// a test that gave up waiting may end while its task still delivers.
 class Deliveries {
  public:
   Deliveries() { mainQueueThread(); }
 
   platform::ResultHandler handler() {
-    return [this](const std::optional<platform::RecognitionResult>& result,
-                  const std::optional<platform::Error>& error) {
-      std::lock_guard lock(mutex_);
-      all_.push_back({result, error, std::this_thread::get_id() == mainQueueThread(),
-                      std::chrono::steady_clock::now()});
-      changed_.notify_all();
+    return [state = state_](const std::optional<platform::RecognitionResult>& result,
+                            const std::optional<platform::Error>& error) {
+      std::lock_guard lock(state->mutex);
+      state->all.push_back({result, error, std::this_thread::get_id() == mainQueueThread(),
+                            std::chrono::steady_clock::now()});
+      state->changed.notify_all();
     };
   }
 
   // Waits for a final result or an error, then for everything the main
   // queue held before it: what comes back is all the task delivered.
   std::vector<Delivery> waitForEnd(double seconds = 60) {
-    std::unique_lock lock(mutex_);
-    const bool ended = changed_.wait_for(lock, std::chrono::duration<double>(seconds), [this] {
-      return !all_.empty() &&
-             (all_.back().error || (all_.back().result && all_.back().result->isFinal));
-    });
+    std::unique_lock lock(state_->mutex);
+    const bool ended =
+        state_->changed.wait_for(lock, std::chrono::duration<double>(seconds), [this] {
+          const auto& all = state_->all;
+          return !all.empty() &&
+                 (all.back().error || (all.back().result && all.back().result->isFinal));
+        });
     lock.unlock();
     if (!ended) return {};
     drainMainQueue();
     lock.lock();
-    return all_;
+    return state_->all;
   }
 
   // Everything delivered so far, once the main queue has run what it holds.
   std::vector<Delivery> snapshot() {
     drainMainQueue();
-    std::lock_guard lock(mutex_);
-    return all_;
+    std::lock_guard lock(state_->mutex);
+    return state_->all;
   }
 
  private:
@@ -79,9 +84,12 @@ class Deliveries {
     drained.get_future().wait();
   }
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Delivery> all_;
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Delivery> all;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace speech_test

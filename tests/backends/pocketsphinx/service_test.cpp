@@ -332,9 +332,10 @@ double secondsToFinal(const std::vector<float>& samples, bool paced) {
 
 // A decoder that keeps up with real time has little left to do once the
 // audio ends; one that falls behind, or waits for the end, has nearly all of
-// it. The bound is a share of the same audio's decode all at once, measured
-// in the same test, so a busy machine slows both sides alike; the floor
-// keeps an idle machine's few milliseconds from mattering.
+// it. The bound is three quarters of the same audio's decode all at once,
+// measured in the same test, so a busy machine slows both sides alike (one
+// so busy that the paced decoder falls seconds behind stays under it); the
+// floor keeps an idle machine's few milliseconds from mattering.
 TEST(LiveTask, FinalResultFollowsEndOfAudioQuicklyAtRealTimePace) {
   const auto clip = recording(testing_support::kLongestClip);
   // Sixteen seconds of speech: decoding it whole takes a second or more
@@ -346,11 +347,14 @@ TEST(LiveTask, FinalResultFollowsEndOfAudioQuicklyAtRealTimePace) {
   for (double pause : {1.0, 0.2}) {
     auto samples = speech;
     samples.resize(samples.size() + static_cast<size_t>(pause * 16000), 0.0f);
-    const double whole = secondsToFinal(samples, false);
+    // The decode all at once, before and after: a load that changes meanwhile
+    // falls on both sides of the comparison.
+    const double before = secondsToFinal(samples, false);
     const double latency = secondsToFinal(samples, true);
+    const double whole = (before + secondsToFinal(samples, false)) / 2;
     std::cout << "pause " << pause << " s: end of audio to final result " << latency * 1000
               << " ms; the same audio decoded all at once " << whole * 1000 << " ms\n";
-    EXPECT_LT(latency, std::max(0.5, 0.5 * whole)) << "pause " << pause;
+    EXPECT_LT(latency, std::max(0.5, 0.75 * whole)) << "pause " << pause;
   }
 }
 
