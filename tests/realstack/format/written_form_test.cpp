@@ -10,7 +10,6 @@
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <thread>
 
 #include "support/child.h"
@@ -48,11 +47,20 @@ struct Dictation {
 
 std::vector<std::string> bracketed(const std::string& text) {
   std::vector<std::string> spans;
-  const std::regex span(R"(\[([^\]]*)\])");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), span); it != std::sregex_iterator();
-       ++it)
-    spans.push_back((*it)[1]);
+  for (size_t open = text.find('['); open != std::string::npos;) {
+    const size_t close = text.find(']', open + 1);
+    if (close == std::string::npos) break;
+    spans.push_back(text.substr(open + 1, close - open - 1));
+    open = text.find('[', close + 1);
+  }
   return spans;
+}
+
+// `text` with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
 }
 
 std::vector<Dictation> readDictations() {
@@ -65,9 +73,9 @@ std::vector<Dictation> readDictations() {
     const size_t tilde = line.find('~');
     const std::string spoken = line.substr(0, tilde);
     std::vector<std::string> said = bracketed(spoken), shown = bracketed(line.substr(tilde + 1));
-    Dictation d{category, std::regex_replace(spoken, std::regex(R"([\[\]])"), ""), {}};
+    Dictation d{category, replaced(replaced(spoken, "[", ""), "]", ""), {}};
     for (size_t i = 0; i < said.size() && i < shown.size(); ++i)
-      d.spans.emplace_back(said[i], std::regex_replace(shown[i], std::regex(R"(\\n)"), "\n"));
+      d.spans.emplace_back(said[i], replaced(shown[i], "\\n", "\n"));
     dictations.push_back(std::move(d));
   }
   return dictations;
