@@ -46,7 +46,7 @@ double framesPerPhone(ps_decoder_t* decoder, ps_seg_t* segment, const std::strin
 
 }  // namespace
 
-Words heardWords(ps_decoder_t* decoder, bool followedOnly) {
+Words heardWords(ps_decoder_t* decoder) {
   Words words;
   double loneLength = 0;  // frames per phone of the first word kept
   for (ps_seg_t* segment = ps_seg_iter(decoder); segment != nullptr;
@@ -60,7 +60,6 @@ Words heardWords(ps_decoder_t* decoder, bool followedOnly) {
     words.push_back(spelling(entry));
   }
   if (words.size() == 1 && loneLength > kMostFramesPerPhoneAlone) words.clear();
-  if (followedOnly && !words.empty()) words.pop_back();
   return words;
 }
 

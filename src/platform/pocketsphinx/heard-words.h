@@ -16,11 +16,8 @@
 // for longer than kMostFramesPerPhoneAlone.
 //
 // Mid-segment the noise's word is still growing and its length tells
-// nothing yet, while in speech the word being spoken is the one the decoder
-// is least sure of: the word the best path ends in is left out of live text
-// until another word follows it (or the segment ends). A lone noise word
-// thus never shows, and the held-back word costs read speech less than a
-// tenth of a second of lag, as local agreement holds most of it back anyway.
+// nothing yet: live text holds back the word a hypothesis ends in
+// (stable-words.h), so a lone noise word never shows before this judges it.
 #pragma once
 
 #include "platform/pocketsphinx/stable-words.h"
@@ -35,7 +32,7 @@ inline constexpr double kMostFramesPerPhoneAlone = 30;
 
 // The words of the best path now: mid-segment the decoder's current guess,
 // after ps_end_utt the final one. Alternative pronunciations ("our(2)")
-// come back as the word itself. `followedOnly`: without the last word.
-Words heardWords(ps_decoder_s* decoder, bool followedOnly);
+// come back as the word itself.
+Words heardWords(ps_decoder_s* decoder);
 
 }  // namespace platform::pocketsphinx

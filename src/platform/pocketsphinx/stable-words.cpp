@@ -25,7 +25,9 @@ size_t StableWords::agreed(const Words& hypothesis, size_t count) const {
 const Words& StableWords::update(const Words& hypothesis) {
   recent_.push_back(hypothesis);
   if (recent_.size() > kMoving) recent_.pop_front();
-  const size_t settled = agreed(hypothesis, kAgreeing);
+  // Only a followed word is ever shown, however long it has held.
+  const size_t followed = hypothesis.empty() ? 0 : hypothesis.size() - 1;
+  const size_t settled = std::min(agreed(hypothesis, kAgreeing), followed);
   const size_t kept = commonPrefix(hypothesis, shown_);
   if (kept == shown_.size()) {
     // Agreement only ever adds words: it never takes back shown ones.
@@ -35,7 +37,7 @@ const Words& StableWords::update(const Words& hypothesis) {
   }
   // The decoder contradicts a shown word: replace it only once the evidence
   // has held still for longer than showing it took.
-  const size_t moved = agreed(hypothesis, kMoving);
+  const size_t moved = std::min(agreed(hypothesis, kMoving), followed);
   if (moved > kept)
     shown_.assign(hypothesis.begin(), hypothesis.begin() + static_cast<std::ptrdiff_t>(moved));
   return shown_;
