@@ -1,13 +1,13 @@
 #include "platform/pocketsphinx/dictionary.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
 
 #include "platform/pocketsphinx/model-check.h"
 
@@ -47,18 +47,40 @@ bool plainEntry(std::string_view line, std::string_view& name, std::string_view&
   return true;
 }
 
-bool knows(const std::vector<std::string>& sortedWords, std::string_view word) {
-  return std::binary_search(sortedWords.begin(), sortedWords.end(), word,
-                            [](std::string_view a, std::string_view b) { return a < b; });
-}
+// A file's bytes, mapped read-only: the dictionary is read once, so a copy
+// of it would only add page faults, which are most of a load's system time.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return;
+    struct stat status {};
+    if (fstat(file, &status) == 0 && S_ISREG(status.st_mode)) {
+      size_ = static_cast<size_t>(status.st_size);
+      void* mapped = size_ > 0
+                         ? mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0)
+                         : nullptr;
+      if (mapped != MAP_FAILED) {
+        bytes_ = static_cast<const char*>(mapped);
+        ok_ = true;
+      }
+    }
+    close(file);
+  }
+  ~MappedFile() {
+    if (bytes_ != nullptr) munmap(const_cast<char*>(bytes_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
 
-std::string readWhole(const std::string& path, bool& ok) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  ok = static_cast<bool>(in) || in.eof();
-  return text.str();
-}
+  bool ok() const { return ok_; }
+  std::string_view bytes() const { return {bytes_, bytes_ != nullptr ? size_ : 0}; }
+
+ private:
+  const char* bytes_ = nullptr;
+  size_t size_ = 0;
+  bool ok_ = false;
+};
 
 bool writeAll(int file, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -71,13 +93,24 @@ bool writeAll(int file, std::string_view bytes) {
 
 }  // namespace
 
-bool keepsLine(std::string_view line, const std::vector<std::string>& sortedWords) {
+bool keepsLine(std::string_view line, const WordSet& words) {
   std::string_view name, phones;
   if (!plainEntry(line, name, phones)) return true;
-  return knows(sortedWords, baseWord(name));
+  return words.contains(baseWord(name));
 }
 
 std::string CutDictionary::leftOut(std::string_view entry) const {
+  std::call_once(indexed_, [this] {
+    const std::string_view aside = leftOutText_;
+    for (size_t at = 0; at < aside.size();) {
+      const size_t end = std::min(aside.find('\n', at), aside.size());
+      std::string_view name, phones;
+      if (plainEntry(aside.substr(at, end - at), name, phones)) leftOut_.push_back({name, phones});
+      at = end + 1;
+    }
+    std::stable_sort(leftOut_.begin(), leftOut_.end(),
+                     [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  });
   const auto found =
       std::lower_bound(leftOut_.begin(), leftOut_.end(), entry,
                        [](const Entry& e, std::string_view name) { return e.name < name; });
@@ -100,13 +133,21 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
   std::shared_ptr<CutDictionary> made(new CutDictionary);
   made->path_ = files.dictionary;
   known = made;
-  std::vector<std::string> words = languageModelWords(files.languageModel);
-  bool read = false;
-  const std::string text = readWhole(files.dictionary, read);
-  if (words.empty() || !read) return known;  // the library reads the whole one, and judges it
-  std::sort(words.begin(), words.end());
+  const std::string list = languageModelWords(files.languageModel);
+  const MappedFile dictionary(files.dictionary);
+  if (list.empty() || !dictionary.ok())
+    return known;  // the library reads the whole one, and judges it
+  WordSet words;
+  words.reserve(list.size() / 4);
+  for (size_t at = 0; at < list.size();) {
+    const size_t end = std::min(list.find('\0', at), list.size());
+    words.insert(std::string_view(list).substr(at, end - at));
+    at = end + 1;
+  }
+  const std::string_view text = dictionary.bytes();
   std::string kept;
   kept.reserve(text.size());
+  made->leftOutText_.reserve(text.size() / 2);
   for (size_t at = 0; at < text.size();) {
     const size_t end = std::min(text.find('\n', at), text.size());
     const std::string_view line(text.data() + at, end - at);
@@ -124,17 +165,6 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
   }
   made->file_ = file;
   made->path_ = "/proc/self/fd/" + std::to_string(file);
-  const std::string_view aside = made->leftOutText_;
-  for (size_t at = 0; at < aside.size();) {
-    const size_t end = std::min(aside.find('\n', at), aside.size());
-    std::string_view name, phones;
-    if (plainEntry(aside.substr(at, end - at), name, phones))
-      made->leftOut_.push_back({name, phones});
-    at = end + 1;
-  }
-  std::stable_sort(
-      made->leftOut_.begin(), made->leftOut_.end(),
-      [](const CutDictionary::Entry& a, const CutDictionary::Entry& b) { return a.name < b.name; });
   return known;
 }
 

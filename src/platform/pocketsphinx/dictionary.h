@@ -16,8 +16,10 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/pocketsphinx/model.h"
@@ -49,16 +51,21 @@ class CutDictionary {
   struct Entry {
     std::string_view name, phones;  // into leftOutText_
   };
-  std::vector<Entry> leftOut_;  // sorted by name
+  // Sorted by name; made on the first look-up, as the vocabulary asks:
+  // the load that cuts the dictionary needs none of it.
+  mutable std::once_flag indexed_;
+  mutable std::vector<Entry> leftOut_;
 };
 
 // The dictionary for `files`, cut the first time a model asks and shared
 // after that. Any thread; blocks while another thread cuts it.
 std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files);
 
+using WordSet = std::unordered_set<std::string_view>;
+
 // Whether the cut dictionary keeps `line` (without its line feed) of the
-// model's, given the language model's words, sorted: a plain entry when the
+// model's, given the language model's words: a plain entry when the
 // language model knows its word, any other line always.
-bool keepsLine(std::string_view line, const std::vector<std::string>& sortedWords);
+bool keepsLine(std::string_view line, const WordSet& words);
 
 }  // namespace platform::pocketsphinx

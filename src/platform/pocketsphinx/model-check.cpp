@@ -387,16 +387,8 @@ std::optional<std::string> trieWordList(const std::string& path) {
 
 bool languageModelWordsSound(const std::string& path) { return trieWordList(path).has_value(); }
 
-std::vector<std::string> languageModelWords(const std::string& path) {
-  const std::optional<std::string> list = trieWordList(path);
-  std::vector<std::string> words;
-  if (!list) return words;
-  for (size_t at = 0; at < list->size();) {
-    const size_t end = list->find('\0', at);
-    words.emplace_back(list->substr(at, end - at));
-    at = end + 1;
-  }
-  return words;
+std::string languageModelWords(const std::string& path) {
+  return trieWordList(path).value_or(std::string());
 }
 
 bool modelDefinitionSound(const std::string& acousticFolder) {

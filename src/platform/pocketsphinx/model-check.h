@@ -35,8 +35,10 @@ bool modelDefinitionSound(const std::string& acousticFolder);
 // was cut short. Other forms pass: the library checks them itself.
 bool languageModelWordsSound(const std::string& path);
 
-// The binary (trie) language model's words, in the file's order; empty when
-// the model is in another form or its word list is not sound.
-std::vector<std::string> languageModelWords(const std::string& path);
+// The binary (trie) language model's words, in the file's order, each
+// ended by a NUL; empty when the model is in another form or its word list
+// is not sound. One string rather than one per word: the cut dictionary
+// looks 134,723 entries up in them while the model loads.
+std::string languageModelWords(const std::string& path);
 
 }  // namespace platform::pocketsphinx

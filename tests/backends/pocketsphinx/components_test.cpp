@@ -66,7 +66,7 @@ TEST(DecoderCount, FollowsTheCoresUpToABoundThatHoldsOnAnyMachine) {
 // language model lacks: any other line reaches the library, which reports
 // a damaged one.
 TEST(CutDictionary, DropsOnlyPlainEntriesOfWordsTheLanguageModelLacks) {
-  const std::vector<std::string> words = {"<s>", "a", "twenty", "usd"};  // sorted
+  const platform::pocketsphinx::WordSet words = {"<s>", "a", "twenty", "usd"};
   const struct {
     const char* line;
     bool kept;
