@@ -25,6 +25,7 @@ import levelmeter  # noqa: E402
 import loadtime  # noqa: E402
 import live  # noqa: E402
 import noise  # noqa: E402
+import replay  # noqa: E402
 import vocabulary  # noqa: E402
 import written_form  # noqa: E402
 from table import log, print_table  # noqa: E402
@@ -37,6 +38,7 @@ def main():
     parser.add_argument("--level-bench", default="", help="the level_bench executable")
     parser.add_argument("--level-problem", default="", help="why there is no level_bench")
     parser.add_argument("--load-bench", default="", help="the load_bench executable")
+    parser.add_argument("--replay-bench", default="", help="the partials_replay executable")
     parser.add_argument("--model-root", default="/usr/share/pocketsphinx/model",
                         help="the model root the tool was built with")
     parser.add_argument("--rig-env", default="", help="the virtual microphone's env file")
@@ -76,6 +78,7 @@ def main():
     if "latency" in sections:
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += latency.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)
+            rows += replay.rows(args.replay_bench, args.model_root, folder)
     if "noise" in sections:
         with tempfile.TemporaryDirectory(prefix="zentrova-bench-") as folder:
             rows += noise.rows(args.tool, args.runs, args.rig_env, args.rig_problem, folder)

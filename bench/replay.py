@@ -7,7 +7,7 @@ and saves, the same on every run and every machine, and they tell a change
 of the live loop apart from a change of load. The live rows add the decoder's
 compute time to these lags.
 
-    python3 bench/replay.py BUILD_DIR [MODEL_ROOT]
+    python3 bench/replay.py [BUILD_DIR [MODEL_ROOT]]
 """
 
 import os
@@ -35,11 +35,10 @@ def replay(tool, model_root, path):
     return partials, final
 
 
-def rows(build, model_root, folder):
+def rows(tool, model_root, folder):
     labels = ("First partial lag, replayed", "Word lag, replayed (median / p90)",
               "Partials rewriting a shown word, replayed")
     try:
-        tool = os.path.join(build, "bench", "partials_replay")
         if not os.access(tool, os.X_OK):
             raise NotAvailable(f"no {tool}")
         path, _ = latency.make_passage(folder)
@@ -73,5 +72,5 @@ if __name__ == "__main__":
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     root = sys.argv[2] if len(sys.argv) > 2 else "/usr/share/pocketsphinx/model"
     with tempfile.TemporaryDirectory() as scratch:
-        for row in rows(build, root, scratch):
+        for row in rows(os.path.join(build, "bench", "partials_replay"), root, scratch):
             print(f"{row.label}: {row.ours} (target {row.target}) {'; '.join(row.notes)}")

@@ -2,7 +2,8 @@
 # Prints the benchmark table: zentrova-dictate against pocketsphinx_continuous
 # (same engine, same model) on start-up, file transcription, stop latency,
 # peak memory and word error rate, the live text's lag behind the voice and
-# how often it rewrites a shown word, words heard in noise, recall of the
+# how often it rewrites a shown word (live, and replayed in audio time
+# without the machine: bench/replay.py), words heard in noise, recall of the
 # contextual vocabulary (with vocabulary words falsely heard), numbers and
 # dictated marks written as the written form's tables say,
 # and the level meter against its floor.
@@ -76,7 +77,8 @@ fi
 python3 -B "$repo/bench/measure.py" --tool "$tool" --runs "$runs" --sections "$sections" \
   --long-minutes "$long_minutes" --long-runs "$long_runs" \
   --level-bench "$level_bench" --level-problem "$level_problem" \
-  --load-bench "$build/bench/load_bench" --model-root "$model_root" \
+  --load-bench "$build/bench/load_bench" --replay-bench "$build/bench/partials_replay" \
+  --model-root "$model_root" \
   --rig-env "$rig_env" --rig-problem "$rig_problem"
 status=$?
 [ $status -eq 0 ] || echo "bench/run.sh: the driver failed with status $status" >&2
