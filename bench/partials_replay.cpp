@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
       {.addsPunctuation = true, .english = true, .contextualStrings = {}});
   const Result<> done = pocketsphinx::recognize(
       decoder.value().get(), source, transcript,
-      [&](const std::string& text) { std::printf("%.3f\t%s\n", source.seconds(), text.c_str()); });
+      [&](const std::string& text) { std::printf("%.3f\t%s\n", source.seconds(), text.c_str()); },
+      pocketsphinx::kLiveSliceSamples);
   if (!done.ok()) {
     std::fprintf(stderr, "partials_replay: the recognition failed\n");
     return 1;

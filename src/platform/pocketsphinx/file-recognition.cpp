@@ -179,7 +179,7 @@ Decoded FileJob::decode(ps_decoder_s* decoder, size_t index, const std::vector<i
   transcript::Transcript transcript(format_, wordCase_);
   PartialText partial;
   if (progress_) partial = [this, index](const std::string& text) { hypothesis(index, text); };
-  Result<> recognized = recognize(decoder, source, transcript, partial);
+  Result<> recognized = recognize(decoder, source, transcript, partial, kFileSliceSamples);
   return {transcript.text(), std::move(recognized)};
 }
 

@@ -14,15 +14,6 @@ namespace {
 // Speech without a pause is cut after this much audio so that one utterance
 // cannot hold the decoder's memory and end-of-audio latency without bound.
 constexpr size_t kMaxUtteranceSamples = static_cast<size_t>(30 * sound::kDecoderRate);
-// The most audio handed to the decoder per call (64 ms); its speech/silence
-// state is read after each call. Its hypothesis is read once per slice of
-// audio however the audio arrives (a microphone's buffers are a few tens of
-// milliseconds), so that the hypotheses live text compares are always the
-// same stretch of audio apart (stable-words.h). Reading it costs next to
-// nothing beside the decoding: half the slice of before took no measurable
-// CPU time more.
-constexpr size_t kSliceSamples = 1024;
-
 std::string joined(const Words& words) {
   std::string text;
   for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
@@ -31,8 +22,8 @@ std::string joined(const Words& words) {
 
 class Segmenter {
  public:
-  Segmenter(ps_decoder_t* decoder, transcript::Transcript& transcript)
-      : decoder_(decoder), transcript_(transcript) {}
+  Segmenter(ps_decoder_t* decoder, transcript::Transcript& transcript, size_t sliceSamples)
+      : decoder_(decoder), transcript_(transcript), sliceSamples_(sliceSamples) {}
 
   bool start() { return ps_start_utt(decoder_) >= 0; }
 
@@ -42,8 +33,8 @@ class Segmenter {
   // text as the decoder catches up, not only once the whole batch is
   // through.
   bool feed(const std::vector<int16_t>& samples, const std::function<void()>& sliced) {
-    for (size_t at = 0; at < samples.size(); at += kSliceSamples) {
-      const size_t count = std::min(kSliceSamples, samples.size() - at);
+    for (size_t at = 0; at < samples.size(); at += sliceSamples_) {
+      const size_t count = std::min(sliceSamples_, samples.size() - at);
       if (ps_process_raw(decoder_, samples.data() + at, count, FALSE, FALSE) < 0) return false;
       inUtterance_ += count;
       sinceSlice_ += count;
@@ -54,8 +45,8 @@ class Segmenter {
         if (!finish() || !start()) return false;
         ended = true;
       }
-      if (!ended && sinceSlice_ < kSliceSamples) continue;
-      sinceSlice_ = ended ? 0 : sinceSlice_ - kSliceSamples;
+      if (!ended && sinceSlice_ < sliceSamples_) continue;
+      sinceSlice_ = ended ? 0 : sinceSlice_ - sliceSamples_;
       if (sliced) sliced();
     }
     return true;
@@ -81,6 +72,7 @@ class Segmenter {
  private:
   ps_decoder_t* decoder_;
   transcript::Transcript& transcript_;
+  const size_t sliceSamples_;
   StableWords stable_;
   bool speechSeen_ = false;  // the decoder reported speech in this utterance
   size_t inUtterance_ = 0;   // samples fed since the utterance started
@@ -90,8 +82,9 @@ class Segmenter {
 }  // namespace
 
 Result<> recognize(ps_decoder_t* decoder, sound::AudioSource& source,
-                   transcript::Transcript& transcript, const PartialText& partial) {
-  Segmenter segmenter(decoder, transcript);
+                   transcript::Transcript& transcript, const PartialText& partial,
+                   size_t sliceSamples) {
+  Segmenter segmenter(decoder, transcript, sliceSamples);
   if (!segmenter.start()) return Error{kDecoderFailure};
   std::vector<int16_t> samples;
   std::string reported;

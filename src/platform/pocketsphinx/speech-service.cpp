@@ -119,7 +119,7 @@ void Recognizer::run(std::shared_ptr<TaskContext> task, std::shared_ptr<DecoderL
   if (task->options.reportsPartialResults.value_or(true)) {
     partial = [&task](const std::string& text) { deliver(task, RecognitionResult{text, false}, std::nullopt); };
   }
-  const Result<> recognized = recognize(decoder->get(), *source, transcript, partial);
+  const Result<> recognized = recognize(decoder->get(), *source, transcript, partial, kLiveSliceSamples);
   if (!recognized.ok()) return deliver(task, std::nullopt, recognized.error());
   deliver(task, RecognitionResult{transcript.text(), true}, std::nullopt);
 }

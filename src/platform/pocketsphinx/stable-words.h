@@ -1,10 +1,11 @@
 // What live text shows of a hypothesis that is still being searched: the
 // words the decoder has settled on, not each guess of the moment.
 //
-// The decoder's best path is recomputed after every slice of audio (64 ms)
-// and, while a word is still being heard, it jumps between guesses: "the
-// Mr." becomes "chemistry" and back, "at leisure" becomes "unleash your" and
-// back. Shown as they come, a reader sees words change under their eyes.
+// The decoder's best path is recomputed after every slice of audio (64 ms
+// live, recognition.h) and, while a word is still being heard, it jumps
+// between guesses: "the Mr." becomes "chemistry" and back, "at leisure"
+// becomes "unleash your" and back. Shown as they come, a reader sees words
+// change under their eyes.
 //
 // Local agreement: a word is shown once the last kAgreeing hypotheses all
 // hold it, at the same place and after the same words, and the newest one

@@ -7,7 +7,7 @@ namespace {
 
 // 2048 samples at 16 kHz (128 ms) read from a file at a time: a block large
 // enough that reading costs nothing beside decoding, small enough that the
-// decoder's slices (recognition.cpp) start as soon as the file is open.
+// decoder's slices (recognition.h) start as soon as the file is open.
 constexpr double kBlockSeconds = 2048 / kDecoderRate;
 
 }  // namespace
