@@ -15,10 +15,12 @@ import subprocess
 import sys
 import tempfile
 
-import latency
-from children import NotAvailable
-from table import Row, median, ms, verdict
-from wer import words
+sys.dont_write_bytecode = True  # keep the source folder clean when run on its own
+
+import latency  # noqa: E402
+from children import NotAvailable  # noqa: E402
+from table import Row  # noqa: E402
+from wer import words  # noqa: E402
 
 
 def replay(tool, model_root, path):
@@ -36,6 +38,7 @@ def replay(tool, model_root, path):
 
 
 def rows(tool, model_root, folder):
+    """latency.py's first three rows, from one replay instead of live runs."""
     labels = ("First partial lag, replayed", "Word lag, replayed (median / p90)",
               "Partials rewriting a shown word, replayed")
     try:
@@ -44,26 +47,15 @@ def rows(tool, model_root, folder):
         path, _ = latency.make_passage(folder)
         aligned = latency.word_ends(path)
         partials, final = replay(tool, model_root, path)
-        lags = latency.lags(aligned, partials)
-        held = [v for v in lags if v is not None]
-        first = partials[0][0] - aligned[0][1] if partials else None
-        first_row = Row(labels[0], target=f"<= {ms(latency.FIRST_TARGET)} after 1st word")
-        if first is not None:
-            first_row.ours = ms(first)
-            first_row.met = verdict(first <= latency.FIRST_TARGET)
-            first_row.notes.append(f"first partial: {partials[0][1]!r}")
-        word_row = Row(labels[1], target=f"<= {ms(latency.WORD_TARGET[0])} / "
-                                         f"{ms(latency.WORD_TARGET[1])}")
-        if held:
-            middle, high = median(held), latency.percentile(held, 0.9)
-            word_row.ours = f"{ms(middle)} / {ms(high)}"
-            word_row.met = verdict(middle <= latency.WORD_TARGET[0] and
-                                   high <= latency.WORD_TARGET[1])
-            word_row.notes.append(f"{len(held)} of {len(lags)} aligned words held by a partial")
-        rewrite_row = latency.rewrite_row([(latency.rewrites(partials), len(partials))])
-        rewrite_row.label = labels[2]
-        rewrite_row.notes.append(f"final: {len(words(final))} words")
-        return [first_row, word_row, rewrite_row]
+        first = [partials[0][0] - aligned[0][1]] if partials else []
+        found = latency.fill(first, [latency.lags(aligned, partials)], [], None,
+                             [(latency.rewrites(partials), len(partials))])[:3]
+        for row, label in zip(found, labels):
+            row.label = label
+        if partials:
+            found[0].notes.append(f"first partial: {partials[0][1]!r}")
+        found[2].notes.append(f"final: {len(words(final))} words")
+        return found
     except NotAvailable as why:
         return [Row(label, f"n/a ({why})") for label in labels]
 

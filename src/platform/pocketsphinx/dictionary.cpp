@@ -56,30 +56,28 @@ class MappedFile {
     if (file < 0) return;
     struct stat status {};
     if (fstat(file, &status) == 0 && S_ISREG(status.st_mode)) {
-      size_ = static_cast<size_t>(status.st_size);
-      void* mapped = size_ > 0
-                         ? mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0)
-                         : nullptr;
+      const auto size = static_cast<size_t>(status.st_size);
+      void* mapped =
+          size > 0 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, 0) : nullptr;
       if (mapped != MAP_FAILED) {
-        bytes_ = static_cast<const char*>(mapped);
+        bytes_ = {static_cast<const char*>(mapped), mapped != nullptr ? size : 0};
         ok_ = true;
       }
     }
     close(file);
   }
   ~MappedFile() {
-    if (bytes_ != nullptr) munmap(const_cast<char*>(bytes_), size_);
+    if (!bytes_.empty()) munmap(const_cast<char*>(bytes_.data()), bytes_.size());
   }
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
   bool ok() const { return ok_; }
-  std::string_view bytes() const { return {bytes_, bytes_ != nullptr ? size_ : 0}; }
+  std::string_view bytes() const { return bytes_; }
 
  private:
-  const char* bytes_ = nullptr;
-  size_t size_ = 0;
-  bool ok_ = false;
+  std::string_view bytes_;
+  bool ok_ = false;  // also for an empty file, which maps nothing
 };
 
 bool writeAll(int file, std::string_view bytes) {
