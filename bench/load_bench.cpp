@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
   });
   ngram_model_retain(main.get());  // one model for both searches: one thread here
   const Usage withVocabulary = measure([&] {
-    searchWithVocabulary(second, LanguageModel(main.get()), strings, true, dictionary.get());
+    searchWith(second, prepareSearch(ps_get_config(second), LanguageModel(main.get()), strings,
+                                     true, *dictionary));
   });
   const Usage wordLists = measure([] {
     platform::transcript::WordCase::load({"/usr/share/dict/american-english-small",

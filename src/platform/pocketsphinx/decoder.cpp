@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -122,13 +123,8 @@ void DecoderDeleter::operator()(ps_decoder_s* decoder) const { ps_free(decoder);
 
 namespace {
 
-// The model read, without a search yet: the language model is attached
-// with the vocabulary (vocabulary-model.h).
-struct ReadModel {
-  Decoder decoder;
-  LanguageModel languageModel;
-  std::shared_ptr<const CutDictionary> dictionary;  // what the decoder read
-};
+// Blocks until the vocabulary to prepare a decoder for is known.
+using VocabularySource = std::function<Vocabulary()>;
 
 // The decoder's options as the library's command line takes them, reading
 // the dictionary at `dictionary`; null when it refuses them.
@@ -139,36 +135,48 @@ cmd_ln_t* decoderOptions(const ModelFiles& files, const std::string& dictionary)
                         const_cast<char**>(argv.data()), FALSE);
 }
 
-// The library follows the language model's word count unchecked: damaged,
-// it crashes it, so it is checked first. An error the library reports
-// while reading means a damaged file even where it goes on.
-LanguageModel readSoundLanguageModel(const ModelFiles& files) {
-  if (!languageModelWordsSound(files.languageModel)) return nullptr;
+// The hand-written pronunciations are in the US English phone set.
+bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 0; }
+
+// The language model, then the search of `vocabulary` made from it. The
+// library follows the language model's word count unchecked: damaged, it
+// crashes it, so it is checked first. An error the library reports while
+// reading means a damaged file even where it goes on; then the vocabulary
+// is not waited for.
+VocabularySearch prepareSoundSearch(const ModelFiles& files, const VocabularySource& vocabulary) {
+  if (!languageModelWordsSound(files.languageModel)) return {};
   EngineWatch watch(nullptr);  // nested in the thread's own, which sees fatal ones
   cmd_ln_t* options = decoderOptions(files, files.dictionary);
-  if (options == nullptr) return nullptr;
+  if (options == nullptr) return {};
   LanguageModel model = readLanguageModel(options, files.languageModel);
+  VocabularySearch search;
+  if (model && watch.errors() == 0)
+    search = prepareSearch(options, std::move(model), vocabulary(), isEnglish(files),
+                           *cutDictionary(files));
   cmd_ln_free_r(options);
-  if (watch.errors() > 0) return nullptr;
-  return model;
+  return search;
 }
 
-// The language model depends on neither the acoustic model nor the
-// dictionary, so it is read beside them: with two cores the two reads take
-// about as long as the longer one. A thread of its own, detached, for the
-// loading threads' reasons: it owns what it reads (its caller may give up
-// waiting, the process may exit), and a damage the library deems fatal parks
-// it for good while its caller learns of a failed read. It shares its
-// caller's load `priority` (null: none).
-std::future<LanguageModel> readLanguageModelAside(const ModelFiles& files,
-                                                  std::shared_ptr<LoadPriority> priority) {
-  auto read = std::make_shared<std::promise<LanguageModel>>();
-  std::future<LanguageModel> future = read->get_future();
-  std::thread([read, files, priority = std::move(priority)] {
+// The language model, and the vocabulary's mix with it, depend on neither
+// the acoustic model nor the decoder's dictionary (the vocabulary is
+// planned against the cut dictionary, dictionary.h), so they are made
+// beside them: with two cores the two take about as long as the longer
+// one, and the mix (hashing and sorting all 72,547 words) leaves the
+// decoder's path. A thread of its own, detached, for the loading threads'
+// reasons: it owns what it reads (its caller may give up waiting, the
+// process may exit), and a damage the library deems fatal parks it for good
+// while its caller learns of a failed read. It shares its caller's load
+// `priority` (null: none).
+std::future<VocabularySearch> prepareSearchAside(const ModelFiles& files,
+                                                 VocabularySource vocabulary,
+                                                 std::shared_ptr<LoadPriority> priority) {
+  auto made = std::make_shared<std::promise<VocabularySearch>>();
+  std::future<VocabularySearch> future = made->get_future();
+  std::thread([made, files, vocabulary = std::move(vocabulary), priority = std::move(priority)] {
     nameThisThread("lm-read");
     PriorityMember member(priority.get());
-    EngineWatch watch([read] { read->set_value(nullptr); });
-    read->set_value(readSoundLanguageModel(files));
+    EngineWatch watch([made] { made->set_value({}); });
+    made->set_value(prepareSoundSearch(files, vocabulary));
   }).detach();
   return future;
 }
@@ -188,26 +196,16 @@ Decoder readAcousticModelAndDictionary(const ModelFiles& files, const CutDiction
   return decoder;
 }
 
-ReadModel readModel(const ModelFiles& files, std::shared_ptr<LoadPriority> priority) {
-  std::future<LanguageModel> languageModel = readLanguageModelAside(files, std::move(priority));
+// A decoder searching with the vocabulary `vocabulary` gives.
+Result<Decoder> readModel(const ModelFiles& files, VocabularySource vocabulary,
+                          std::shared_ptr<LoadPriority> priority) {
+  std::future<VocabularySearch> search =
+      prepareSearchAside(files, std::move(vocabulary), std::move(priority));
   std::shared_ptr<const CutDictionary> dictionary = cutDictionary(files);
   Decoder decoder = readAcousticModelAndDictionary(files, *dictionary);
-  if (!decoder) return {};  // the language model's thread finishes on its own
-  LanguageModel read = languageModel.get();
-  if (!read) return {};
-  return {std::move(decoder), std::move(read), std::move(dictionary)};
-}
-
-// The hand-written pronunciations are in the US English phone set.
-bool isEnglish(const ModelFiles& files) { return files.folder.rfind("en", 0) == 0; }
-
-Result<Decoder> withVocabulary(ReadModel model, const ModelFiles& files,
-                               const Vocabulary& vocabulary) {
-  if (!model.decoder) return Error{kLoadFailure};
-  if (!searchWithVocabulary(model.decoder.get(), std::move(model.languageModel), vocabulary,
-                            isEnglish(files), model.dictionary.get()))
-    return Error{kLoadFailure};
-  return std::move(model.decoder);
+  if (!decoder) return Error{kLoadFailure};  // the other thread finishes on its own
+  if (!searchWith(decoder.get(), search.get())) return Error{kLoadFailure};
+  return decoder;
 }
 
 struct Prepared {
@@ -218,7 +216,8 @@ struct Prepared {
 }  // namespace
 
 Result<Decoder> loadDecoder(const ModelFiles& files, const Vocabulary& vocabulary) {
-  return withVocabulary(readModel(files, nullptr), files, vocabulary);
+  return readModel(
+      files, [vocabulary] { return vocabulary; }, nullptr);
 }
 
 namespace {
@@ -260,15 +259,13 @@ DecoderLoader::DecoderLoader(ModelFiles files)
     nameThisThread("model-load");
     PriorityMember member(preload->priority.get());
     EngineWatch watch([loaded] { loaded->set_value({Error{kLoadFailure}, {}}); });
-    ReadModel model = readModel(files, preload->priority);
-    Vocabulary vocabulary;
-    {
+    const VocabularySource expected = [preload] {
       std::unique_lock lock(preload->mutex);
       preload->expecting.wait(lock, [&] { return preload->expected.has_value(); });
-      vocabulary = *preload->expected;
-    }
-    Result<Decoder> decoder = withVocabulary(std::move(model), files, vocabulary);
-    loaded->set_value({std::move(decoder), std::move(vocabulary)});
+      return *preload->expected;
+    };
+    Result<Decoder> decoder = readModel(files, expected, preload->priority);
+    loaded->set_value({std::move(decoder), expected()});
   }).detach();
 }
 

@@ -47,8 +47,31 @@ bool plainEntry(std::string_view line, std::string_view& name, std::string_view&
   return true;
 }
 
-// A file's bytes, mapped read-only: the dictionary is read once, so a copy
-// of it would only add page faults, which are most of a load's system time.
+std::vector<std::string_view> spaceSeparated(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (size_t at = 0; at < line.size();) {
+    at = line.find_first_not_of(" \t\r", at);
+    if (at == std::string_view::npos) break;
+    const size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+    words.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+bool writeAll(int file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(file, bytes.data(), bytes.size());
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+// A file's bytes, mapped read-only: a dictionary is read once, so a copy of
+// it would only add page faults, which are most of a load's system time.
 class MappedFile {
  public:
   explicit MappedFile(const std::string& path) {
@@ -80,43 +103,47 @@ class MappedFile {
   bool ok_ = false;  // also for an empty file, which maps nothing
 };
 
-bool writeAll(int file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(file, bytes.data(), bytes.size());
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
-}  // namespace
-
 bool keepsLine(std::string_view line, const WordSet& words) {
   std::string_view name, phones;
   if (!plainEntry(line, name, phones)) return true;
   return words.contains(baseWord(name));
 }
 
-std::string CutDictionary::leftOut(std::string_view entry) const {
+std::string CutDictionary::Index::find(std::string_view entry) const {
   std::call_once(indexed_, [this] {
-    const std::string_view aside = leftOutText_;
-    for (size_t at = 0; at < aside.size();) {
-      const size_t end = std::min(aside.find('\n', at), aside.size());
-      std::string_view name, phones;
-      if (plainEntry(aside.substr(at, end - at), name, phones)) leftOut_.push_back({name, phones});
+    for (size_t at = 0; at < text_.size();) {
+      const size_t end = std::min(text_.find('\n', at), text_.size());
+      const std::string_view line = text_.substr(at, end - at);
       at = end + 1;
+      std::string_view name, phones;
+      if (plainEntry(line, name, phones)) {
+        entries_.push_back({name, phones});
+      } else if (std::vector<std::string_view> words = spaceSeparated(line); words.size() > 1) {
+        // Read as the library reads any line: its first word names the entry.
+        std::string joined(words[1]);
+        for (size_t i = 2; i < words.size(); ++i) (joined += ' ') += words[i];
+        entries_.push_back({words[0], spelled_.emplace_back(std::move(joined))});
+      }
     }
-    std::stable_sort(leftOut_.begin(), leftOut_.end(),
+    // Stable: as in the library, the first of two entries of one name holds.
+    std::stable_sort(entries_.begin(), entries_.end(),
                      [](const Entry& a, const Entry& b) { return a.name < b.name; });
   });
   const auto found =
-      std::lower_bound(leftOut_.begin(), leftOut_.end(), entry,
+      std::lower_bound(entries_.begin(), entries_.end(), entry,
                        [](const Entry& e, std::string_view name) { return e.name < name; });
-  if (found == leftOut_.end() || found->name != entry) return "";
+  if (found == entries_.end() || found->name != entry) return "";
   return std::string(found->phones);
 }
 
+std::string CutDictionary::kept(std::string_view entry) const { return kept_.find(entry); }
+
+std::string CutDictionary::leftOut(std::string_view entry) const { return leftOut_.find(entry); }
+
+CutDictionary::CutDictionary() = default;
+
 CutDictionary::~CutDictionary() {
+  mapped_.reset();  // before the file it maps
   if (file_ >= 0) close(file_);
 }
 
@@ -132,9 +159,15 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
   made->path_ = files.dictionary;
   known = made;
   const std::string list = languageModelWords(files.languageModel);
-  const MappedFile dictionary(files.dictionary);
-  if (list.empty() || !dictionary.ok())
-    return known;  // the library reads the whole one, and judges it
+  auto dictionary = std::make_unique<const MappedFile>(files.dictionary);
+  // Uncut, the library reads the whole one, and judges it.
+  const auto whole = [&] {
+    made->leftOutText_.clear();
+    made->mapped_ = std::move(dictionary);
+    made->kept_.setText(made->mapped_->bytes());
+    return known;
+  };
+  if (list.empty() || !dictionary->ok()) return whole();
   WordSet words;
   words.reserve(list.size() / 4);
   for (size_t at = 0; at < list.size();) {
@@ -142,7 +175,7 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
     words.insert(std::string_view(list).substr(at, end - at));
     at = end + 1;
   }
-  const std::string_view text = dictionary.bytes();
+  const std::string_view text = dictionary->bytes();
   std::string kept;
   kept.reserve(text.size());
   made->leftOutText_.reserve(text.size() / 2);
@@ -155,14 +188,17 @@ std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files) {
     at = end + 1;
   }
   const int file = memfd_create("dictionary", MFD_CLOEXEC);
-  if (file < 0) return known;
+  if (file < 0) return whole();
   if (!writeAll(file, kept)) {
     close(file);
-    made->leftOutText_.clear();
-    return known;
+    return whole();
   }
   made->file_ = file;
   made->path_ = "/proc/self/fd/" + std::to_string(file);
+  // The anonymous file's own pages, not another copy of them.
+  made->mapped_ = std::make_unique<const MappedFile>(made->path_);
+  made->kept_.setText(made->mapped_->bytes());
+  made->leftOut_.setText(made->leftOutText_);
   return known;
 }
 

@@ -15,6 +15,7 @@
 // (vocabulary-model.h), as with the whole dictionary.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,6 +27,8 @@
 
 namespace platform::pocketsphinx {
 
+class MappedFile;  // dictionary.cpp
+
 class CutDictionary {
  public:
   // The path the decoder reads the dictionary from: the cut one, or the
@@ -34,7 +37,12 @@ class CutDictionary {
   const std::string& path() const { return path_; }
 
   // The phones of the entry named `entry` ("word", "word(2)") among those
-  // left out, space-separated as the library gives them; empty when none.
+  // the decoder reads, space-separated as the library gives them; empty when
+  // none. Lets a vocabulary be planned before any decoder exists
+  // (vocabulary-model.h).
+  std::string kept(std::string_view entry) const;
+
+  // The same, among the entries left out.
   std::string leftOut(std::string_view entry) const;
 
   ~CutDictionary();
@@ -43,18 +51,32 @@ class CutDictionary {
 
  private:
   friend std::shared_ptr<const CutDictionary> cutDictionary(const ModelFiles& files);
-  CutDictionary() = default;
+  CutDictionary();
+
+  // Entries by name, made from a dictionary's text on the first look-up, as
+  // the vocabulary asks: the load that cuts the dictionary needs none of it.
+  class Index {
+   public:
+    void setText(std::string_view text) { text_ = text; }
+    std::string find(std::string_view entry) const;
+
+   private:
+    struct Entry {
+      std::string_view name, phones;  // into text_, or into spelled_
+    };
+    std::string_view text_;
+    mutable std::once_flag indexed_;
+    mutable std::vector<Entry> entries_;  // sorted by name
+    // Lines not written as plain entries, respelled; a deque, so that
+    // growing it leaves the entries' views in place.
+    mutable std::deque<std::string> spelled_;
+  };
 
   std::string path_;
-  int file_ = -1;            // the anonymous file behind path_, if any
-  std::string leftOutText_;  // the entries left out, one per line
-  struct Entry {
-    std::string_view name, phones;  // into leftOutText_
-  };
-  // Sorted by name; made on the first look-up, as the vocabulary asks:
-  // the load that cuts the dictionary needs none of it.
-  mutable std::once_flag indexed_;
-  mutable std::vector<Entry> leftOut_;
+  int file_ = -1;                             // the anonymous file behind path_, if any
+  std::unique_ptr<const MappedFile> mapped_;  // what the decoder reads
+  std::string leftOutText_;                   // the entries left out, one per line
+  Index kept_, leftOut_;
 };
 
 // The dictionary for `files`, cut the first time a model asks and shared

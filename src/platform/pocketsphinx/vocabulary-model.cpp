@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "platform/pocketsphinx/pronunciations.h"
@@ -32,48 +33,64 @@ bool isSingleWord(const std::string& text) {
   return !text.empty() && text.find_first_of(" \t\r\n") == std::string::npos;
 }
 
-// The pronunciations of `word` ("w", "w(2)"...), from the decoder's
-// dictionary or else from the entries its cut left out (dictionary.h).
-std::vector<std::string> lookUp(ps_decoder_t* decoder, const CutDictionary* cut,
-                                const std::string& word) {
-  std::vector<std::string> found;
-  for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
-    const std::string entry = variant == 1 ? word : word + "(" + std::to_string(variant) + ")";
-    char* phones = ps_lookup_word(decoder, entry.c_str());
-    if (phones == nullptr) break;
-    found.emplace_back(phones);
-    ckd_free(phones);
-  }
-  if (!found.empty() || cut == nullptr) return found;
-  for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
-    std::string phones =
-        cut->leftOut(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
-    if (phones.empty()) break;
-    found.push_back(std::move(phones));
-  }
-  return found;
-}
+// The decoder's dictionary as it will be once the planned entries are in:
+// the entries of the cut dictionary it reads, then those planned so far.
+// Planned without the decoder, the vocabulary can be made beside it.
+class PlannedDictionary {
+ public:
+  explicit PlannedDictionary(const CutDictionary& cut) : cut_(cut) {}
 
-// Puts `pronunciations` in the dictionary under `lower`, "lower(2)"...; true
-// when at least the first went in. No language model is attached yet, so
-// this touches the dictionary only.
-bool addEntries(ps_decoder_t* decoder, const std::string& lower,
-                const std::vector<std::string>& pronunciations) {
-  for (size_t i = 0; i < pronunciations.size(); ++i) {
-    const std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
-    if (ps_add_word(decoder, entry.c_str(), pronunciations[i].c_str(), FALSE) < 0) return i > 0;
+  // The pronunciations of `word` ("w", "w(2)"...) the decoder will read;
+  // with `leftOut`, those the cut left out when it will read none.
+  std::vector<std::string> lookUp(const std::string& word, bool leftOut) const {
+    std::vector<std::string> found = variants(word, [this](const std::string& entry) {
+      const auto planned = planned_.find(entry);
+      return planned != planned_.end() ? planned->second : cut_.kept(entry);
+    });
+    if (!found.empty() || !leftOut) return found;
+    return variants(word, [this](const std::string& entry) { return cut_.leftOut(entry); });
   }
-  return !pronunciations.empty();
-}
 
-// Adds the pronunciations of a word the dictionary lacks under its lowercase
-// spelling, which the transcript maps back to the string's own casing.
-bool addPronunciations(ps_decoder_t* decoder, const CutDictionary* cut, const std::string& word,
+  // Plans `pronunciations` under `lower`, "lower(2)"...; false when there
+  // are none.
+  bool add(const std::string& lower, const std::vector<std::string>& pronunciations) {
+    for (size_t i = 0; i < pronunciations.size(); ++i) {
+      std::string entry = i == 0 ? lower : lower + "(" + std::to_string(i + 1) + ")";
+      planned_[entry] = pronunciations[i];
+      entries_.push_back({std::move(entry), pronunciations[i]});
+    }
+    return !pronunciations.empty();
+  }
+
+  std::vector<VocabularySearch::Entry> take() { return std::move(entries_); }
+
+ private:
+  template <typename Phones>
+  static std::vector<std::string> variants(const std::string& word, const Phones& phonesOf) {
+    std::vector<std::string> found;
+    for (int variant = 1; variant <= kMaxDictionaryVariants; ++variant) {
+      std::string phones =
+          phonesOf(variant == 1 ? word : word + "(" + std::to_string(variant) + ")");
+      if (phones.empty()) break;
+      found.push_back(std::move(phones));
+    }
+    return found;
+  }
+
+  const CutDictionary& cut_;
+  std::map<std::string, std::string> planned_;  // entry -> phones
+  std::vector<VocabularySearch::Entry> entries_;
+};
+
+// Plans the pronunciations of a word the dictionary lacks under its
+// lowercase spelling, which the transcript maps back to the string's own
+// casing.
+bool addPronunciations(PlannedDictionary& dictionary, const std::string& word,
                        const std::string& lower, bool english) {
-  const DictionaryLookUp dictionary = [decoder, cut](const std::string& w) {
-    return lookUp(decoder, cut, w);
+  const DictionaryLookUp lookUp = [&dictionary](const std::string& w) {
+    return dictionary.lookUp(w, true);
   };
-  return addEntries(decoder, lower, missingPronunciations(word, english, dictionary));
+  return dictionary.add(lower, missingPronunciations(word, english, lookUp));
 }
 
 // Whatever the reader's documentation says, this version neither takes nor
@@ -92,12 +109,12 @@ logmath_t* logBase(cmd_ln_t* config) {
 
 // A phrase's pronunciations: its words' own, one after the other, each
 // word's first two variants at most.
-std::vector<std::string> phrasePronunciations(ps_decoder_t* decoder, const CutDictionary* cut,
+std::vector<std::string> phrasePronunciations(const PlannedDictionary& dictionary,
                                               const std::string& phrase) {
   std::vector<std::string> combined = {""};
   for (size_t at = 0; at <= phrase.size();) {
     const size_t end = std::min(phrase.find('_', at), phrase.size());
-    std::vector<std::string> variants = lookUp(decoder, cut, phrase.substr(at, end - at));
+    std::vector<std::string> variants = dictionary.lookUp(phrase.substr(at, end - at), true);
     if (variants.empty()) return {};
     if (variants.size() > 2) variants.resize(2);
     std::vector<std::string> next;
@@ -130,11 +147,11 @@ constexpr std::array kCommandWords = {"comma",
                                       "new_line",
                                       "new_paragraph"};
 
-// The vocabulary words the decoder can say, adding the missing
+// The vocabulary words the decoder can say, planning the missing
 // pronunciations on the way; in English also the command words. A word the
 // cut dictionary left out is known all the same: it goes back in with the
 // model dictionary's own pronunciations.
-std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutDictionary* cut,
+std::vector<VocabularyWord> pronounceableWords(PlannedDictionary& dictionary,
                                                const std::vector<std::string>& strings,
                                                bool english) {
   std::set<std::string> seen;
@@ -142,10 +159,10 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutD
   auto add = [&](const std::string& string, double knownShare, double missingShare) {
     const std::string lower = asciiLower(string);
     if (!seen.insert(lower).second) return;
-    if (!lookUp(decoder, nullptr, lower).empty() ||
-        addEntries(decoder, lower, lookUp(decoder, cut, lower)))
+    if (!dictionary.lookUp(lower, false).empty() ||
+        dictionary.add(lower, dictionary.lookUp(lower, true)))
       words.push_back({lower, knownShare});
-    else if (addPronunciations(decoder, cut, string, lower, english))
+    else if (addPronunciations(dictionary, string, lower, english))
       words.push_back({lower, missingShare});
   };
   for (const std::string& string : strings) {
@@ -157,7 +174,7 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutD
       add(word, kCommandWordShare, kCommandWordShare);
       continue;
     }
-    if (addEntries(decoder, word, phrasePronunciations(decoder, cut, word)))
+    if (dictionary.add(word, phrasePronunciations(dictionary, word)))
       words.push_back({word, kCommandWordShare});
   }
   return words;
@@ -165,7 +182,7 @@ std::vector<VocabularyWord> pronounceableWords(ps_decoder_t* decoder, const CutD
 
 // The unigram model of the vocabulary. The reader takes a path only, so the
 // text goes through an anonymous in-memory file: nothing is written to disk.
-LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWord>& words) {
+LanguageModel unigramModel(cmd_ln_t* config, const std::vector<VocabularyWord>& words) {
   double shares = 0;
   for (const VocabularyWord& word : words) shares += word.share;
   std::string text = "\\data\\\nngram 1=" + std::to_string(words.size()) + "\n\n\\1-grams:\n";
@@ -176,11 +193,11 @@ LanguageModel unigramModel(ps_decoder_t* decoder, const std::vector<VocabularyWo
   const int file = memfd_create("vocabulary", MFD_CLOEXEC);
   if (file < 0) return nullptr;
   LanguageModel model;
-  logmath_t* base = logBase(ps_get_config(decoder));
+  logmath_t* base = logBase(config);
   if (base != nullptr &&
       write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
     const std::string path = "/proc/self/fd/" + std::to_string(file);
-    model.reset(ngram_model_read(ps_get_config(decoder), path.c_str(), NGRAM_ARPA, base));
+    model.reset(ngram_model_read(config, path.c_str(), NGRAM_ARPA, base));
   }
   close(file);
   return model;
@@ -201,23 +218,35 @@ LanguageModel readLanguageModel(cmd_ln_t* config, const std::string& path) {
   return LanguageModel(ngram_model_read(config, path.c_str(), NGRAM_AUTO, base));
 }
 
-bool searchWithVocabulary(ps_decoder_t* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english,
-                          const CutDictionary* cut) {
-  if (!main) return false;
-  const std::vector<VocabularyWord> words = pronounceableWords(decoder, cut, strings, english);
+VocabularySearch prepareSearch(cmd_ln_t* config, LanguageModel main,
+                               const std::vector<std::string>& strings, bool english,
+                               const CutDictionary& cut) {
+  if (!main) return {};
+  PlannedDictionary dictionary(cut);
+  const std::vector<VocabularyWord> words = pronounceableWords(dictionary, strings, english);
+  VocabularySearch search{std::move(main), dictionary.take()};
   // Without an in-memory file the vocabulary cannot be weighted; the words
   // the dictionary already had are still heard as well as before.
-  LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(decoder, words);
-  if (!vocabulary) return useLanguageModel(decoder, std::move(main));
-  ngram_model_t* models[] = {main.get(), vocabulary.get()};
+  LanguageModel vocabulary = words.empty() ? nullptr : unigramModel(config, words);
+  if (!vocabulary) return search;
+  ngram_model_t* models[] = {search.model.get(), vocabulary.get()};
   const char* names[] = {"main", "vocabulary"};
   const float32 weights[] = {1.0f - kVocabularyWeight, kVocabularyWeight};
-  LanguageModel mix(
-      ngram_model_set_init(ps_get_config(decoder), models, const_cast<char**>(names), weights, 2));
   // The mix holds references of its own to both models.
-  if (!mix) return useLanguageModel(decoder, std::move(main));
-  return useLanguageModel(decoder, std::move(mix));
+  if (LanguageModel mix{
+          ngram_model_set_init(config, models, const_cast<char**>(names), weights, 2)})
+    search.model = std::move(mix);
+  return search;
+}
+
+bool searchWith(ps_decoder_t* decoder, VocabularySearch search) {
+  if (!search.model) return false;
+  // The planned pronunciations are the model's own phones, which the
+  // library takes; one it refused all the same would leave its word
+  // unheard, weighted in the vocabulary model for nothing.
+  for (const VocabularySearch::Entry& entry : search.entries)
+    ps_add_word(decoder, entry.name.c_str(), entry.phones.c_str(), FALSE);
+  return useLanguageModel(decoder, std::move(search.model));
 }
 
 }  // namespace platform::pocketsphinx

@@ -58,15 +58,32 @@ inline constexpr double kCommandWordShare = 0.3;
 // cannot be read. Any thread.
 LanguageModel readLanguageModel(cmd_ln_s* config, const std::string& path);
 
-// Makes `decoder` search with `main` (taken) mixed with the single-word
-// entries of `strings`; `english` as for missingPronunciations. Only words
-// with a pronunciation join the mix; with none, the decoder searches with
-// `main` alone. `cut`: the dictionary the decoder read, whose left-out
-// entries still count as the dictionary's (null: it read the whole one).
-// False when the decoder refuses the search (it is then
-// unusable).
-bool searchWithVocabulary(ps_decoder_s* decoder, LanguageModel main,
-                          const std::vector<std::string>& strings, bool english,
-                          const CutDictionary* cut = nullptr);
+// What a vocabulary brings to a search: the language model to search with,
+// and the pronunciations the decoder's dictionary must gain first.
+struct VocabularySearch {
+  struct Entry {
+    std::string name;    // "word", "word(2)"
+    std::string phones;  // space-separated
+  };
+  LanguageModel model;  // null: none could be read
+  std::vector<Entry> entries;
+};
+
+// `main` (taken) mixed with the single-word entries of `strings`; `english`
+// as for missingPronunciations. Only words with a pronunciation join the
+// mix; with none, the search is with `main` alone. `cut`: the dictionary
+// the decoder reads (or will read), whose left-out entries still count as
+// the dictionary's. Needs no decoder, so it is made beside one (on the
+// language model's thread, decoder.cpp); `config` as for
+// readLanguageModel. Any thread.
+VocabularySearch prepareSearch(cmd_ln_s* config, LanguageModel main,
+                               const std::vector<std::string>& strings, bool english,
+                               const CutDictionary& cut);
+
+// Makes `decoder`, which read the dictionary `search` was prepared with,
+// search with it.
+// False when it refuses the search (it is then unusable) or there is no
+// model.
+bool searchWith(ps_decoder_s* decoder, VocabularySearch search);
 
 }  // namespace platform::pocketsphinx

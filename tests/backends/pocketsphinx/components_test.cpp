@@ -1,6 +1,7 @@
 // The PocketSphinx backend's parts on their own: locale to model folder
 // and the names of the threads it starts.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "platform/pocketsphinx/dictionary.h"
 #include "platform/pocketsphinx/file-recognition.h"
 #include "platform/pocketsphinx/model.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -85,6 +87,43 @@ TEST(CutDictionary, DropsOnlyPlainEntriesOfWordsTheLanguageModelLacks) {
       {"\x01\x7f\xfe garbage", true},
   };
   for (const auto& c : cases) EXPECT_EQ(keepsLine(c.line, words), c.kept) << '"' << c.line << '"';
+}
+
+// A vocabulary is planned against the cut dictionary before any decoder
+// exists, so the cut must answer for each entry as the decoder will read
+// it: kept, left out, or neither. Uncut (no word list to cut by), every
+// line is the decoder's, read as the library reads it.
+TEST(CutDictionary, AnswersForEachEntryAsTheDecoderReadsIt) {
+  const auto cut = cutDictionary(modelFiles(testing_support::modelRoot(), "en-us"));
+  const struct {
+    const char* entry;
+    const char* kept;
+    const char* leftOut;
+  } shipped[] = {
+      {"abbreviate", "AH B R IY V IY EY T", ""},
+      {"kightlinger(2)", "", "K AY T L IH NG ER"},
+      {"kightlinger(3)", "", ""},
+      {"tavrin", "", ""},
+  };
+  for (const auto& c : shipped) {
+    EXPECT_EQ(cut->kept(c.entry), c.kept) << c.entry;
+    EXPECT_EQ(cut->leftOut(c.entry), c.leftOut) << c.entry;
+  }
+
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("cut-dictionary-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "words.dict") << "a AH\nzywicki\tZ IH  W\ntwenty(2)\nb B IY\nb B EE\n";
+  const auto uncut = cutDictionary({"en-us", "", (folder / "absent.lm.bin").string(),
+                                    (folder / "words.dict").string()});
+  EXPECT_EQ(uncut->path(), (folder / "words.dict").string());
+  const struct {
+    const char* entry;
+    const char* kept;
+  } whole[] = {{"a", "AH"}, {"zywicki", "Z IH W"}, {"twenty(2)", ""}, {"b", "B IY"}};
+  for (const auto& c : whole) EXPECT_EQ(uncut->kept(c.entry), c.kept) << c.entry;
+  EXPECT_EQ(uncut->leftOut("a"), "");
+  std::filesystem::remove_all(folder);
 }
 
 // The name a debugger or `top -H` shows for the calling thread.
