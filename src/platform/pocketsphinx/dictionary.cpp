@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -109,31 +110,54 @@ bool keepsLine(std::string_view line, const WordSet& words) {
   return words.contains(baseWord(name));
 }
 
+std::string_view CutDictionary::Index::view(uint32_t at, uint16_t size) const {
+  return at < text_.size() ? text_.substr(at, size)
+                           : std::string_view(spelled_).substr(at - text_.size(), size);
+}
+
 std::string CutDictionary::Index::find(std::string_view entry) const {
   std::call_once(indexed_, [this] {
+    // Positions in 32 bits and sizes in 16 keep an entry at 12 bytes; a
+    // dictionary beyond them is not indexed (nothing in it is found).
+    if (text_.size() > std::numeric_limits<uint32_t>::max() / 2) return;
+    const auto add = [this](size_t name, size_t nameSize, size_t phones, size_t phonesSize) {
+      if (nameSize > std::numeric_limits<uint16_t>::max() ||
+          phonesSize > std::numeric_limits<uint16_t>::max())
+        return;
+      entries_.push_back({static_cast<uint32_t>(name), static_cast<uint32_t>(phones),
+                          static_cast<uint16_t>(nameSize), static_cast<uint16_t>(phonesSize)});
+    };
     for (size_t at = 0; at < text_.size();) {
       const size_t end = std::min(text_.find('\n', at), text_.size());
       const std::string_view line = text_.substr(at, end - at);
       at = end + 1;
+      const auto offset = [this](std::string_view part) {
+        return static_cast<size_t>(part.data() - text_.data());
+      };
       std::string_view name, phones;
       if (plainEntry(line, name, phones)) {
-        entries_.push_back({name, phones});
+        add(offset(name), name.size(), offset(phones), phones.size());
       } else if (std::vector<std::string_view> words = spaceSeparated(line); words.size() > 1) {
         // Read as the library reads any line: its first word names the entry.
-        std::string joined(words[1]);
-        for (size_t i = 2; i < words.size(); ++i) (joined += ' ') += words[i];
-        entries_.push_back({words[0], spelled_.emplace_back(std::move(joined))});
+        const size_t respelled = text_.size() + spelled_.size();
+        spelled_ += words[1];
+        for (size_t i = 2; i < words.size(); ++i) (spelled_ += ' ') += words[i];
+        add(offset(words[0]), words[0].size(), respelled,
+            text_.size() + spelled_.size() - respelled);
       }
     }
+    if (text_.size() + spelled_.size() > std::numeric_limits<uint32_t>::max()) entries_.clear();
     // Stable: as in the library, the first of two entries of one name holds.
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::stable_sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+      return view(a.name, a.nameSize) < view(b.name, b.nameSize);
+    });
+    entries_.shrink_to_fit();
   });
-  const auto found =
-      std::lower_bound(entries_.begin(), entries_.end(), entry,
-                       [](const Entry& e, std::string_view name) { return e.name < name; });
-  if (found == entries_.end() || found->name != entry) return "";
-  return std::string(found->phones);
+  const auto found = std::lower_bound(
+      entries_.begin(), entries_.end(), entry,
+      [this](const Entry& e, std::string_view name) { return view(e.name, e.nameSize) < name; });
+  if (found == entries_.end() || view(found->name, found->nameSize) != entry) return "";
+  return std::string(view(found->phones, found->phonesSize));
 }
 
 std::string CutDictionary::kept(std::string_view entry) const { return kept_.find(entry); }

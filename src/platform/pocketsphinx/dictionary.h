@@ -15,7 +15,7 @@
 // (vocabulary-model.h), as with the whole dictionary.
 #pragma once
 
-#include <deque>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,15 +61,18 @@ class CutDictionary {
     std::string find(std::string_view entry) const;
 
    private:
+    // Where an entry's name and phones are: positions below text_'s size
+    // are in text_, the others in spelled_ after it.
     struct Entry {
-      std::string_view name, phones;  // into text_, or into spelled_
+      uint32_t name, phones;
+      uint16_t nameSize, phonesSize;
     };
+    std::string_view view(uint32_t at, uint16_t size) const;
+
     std::string_view text_;
     mutable std::once_flag indexed_;
     mutable std::vector<Entry> entries_;  // sorted by name
-    // Lines not written as plain entries, respelled; a deque, so that
-    // growing it leaves the entries' views in place.
-    mutable std::deque<std::string> spelled_;
+    mutable std::string spelled_;         // lines not written as plain entries, respelled
   };
 
   std::string path_;
