@@ -1,7 +1,6 @@
 #include "platform/pocketsphinx/vocabulary-model.h"
 
 #include <pocketsphinx.h>
-#include <sphinxbase/ckd_alloc.h>
 #include <sphinxbase/ngram_model.h>
 #include <sys/mman.h>
 #include <unistd.h>
