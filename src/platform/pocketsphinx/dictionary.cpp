@@ -127,13 +127,13 @@ std::string CutDictionary::Index::find(std::string_view entry) const {
       entries_.push_back({static_cast<uint32_t>(name), static_cast<uint32_t>(phones),
                           static_cast<uint16_t>(nameSize), static_cast<uint16_t>(phonesSize)});
     };
+    const auto offset = [this](std::string_view part) {
+      return static_cast<size_t>(part.data() - text_.data());
+    };
     for (size_t at = 0; at < text_.size();) {
       const size_t end = std::min(text_.find('\n', at), text_.size());
       const std::string_view line = text_.substr(at, end - at);
       at = end + 1;
-      const auto offset = [this](std::string_view part) {
-        return static_cast<size_t>(part.data() - text_.data());
-      };
       std::string_view name, phones;
       if (plainEntry(line, name, phones)) {
         add(offset(name), name.size(), offset(phones), phones.size());

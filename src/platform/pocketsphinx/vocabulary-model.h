@@ -81,9 +81,8 @@ VocabularySearch prepareSearch(cmd_ln_s* config, LanguageModel main,
                                const CutDictionary& cut);
 
 // Makes `decoder`, which read the dictionary `search` was prepared with,
-// search with it.
-// False when it refuses the search (it is then unusable) or there is no
-// model.
+// search with it. False when it refuses the search (it is then unusable) or
+// there is no model.
 bool searchWith(ps_decoder_s* decoder, VocabularySearch search);
 
 }  // namespace platform::pocketsphinx
